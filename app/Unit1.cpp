@@ -1,0 +1,160 @@
+#include "app/Unit1.h"
+
+#include "app/Commands.h"
+#include "app/ImageList.h"
+#include "app/Layout.h"
+#include "launch/Launch.h"
+#include "payload/Payload.h"
+
+namespace app {
+
+namespace {
+
+// How long the image's program may take to appear on the attached drive.
+constexpr int kImageProgramTests = 121;
+constexpr std::uint32_t kImageProgramPauseMs = 500;
+
+wchar_t ToLower(wchar_t c) {
+  if (c >= L'A' && c <= L'Z') return wchar_t(c + 0x20);
+  if (c >= 0x410 && c <= 0x42F) return wchar_t(c + 0x20);  // А-Я
+  if (c >= 0x400 && c <= 0x40F) return wchar_t(c + 0x50);  // Ѐ-Џ
+  return c;
+}
+
+bool FileExists(platform::Os& os, const std::wstring& path) {
+  const auto attributes = os.FileAttributes(path);
+  return attributes && !(*attributes & platform::kAttrDirectory);
+}
+
+bool DirectoryExists(platform::Os& os, const std::wstring& path) {
+  const auto attributes = os.FileAttributes(path);
+  return attributes && (*attributes & platform::kAttrDirectory);
+}
+
+}  // namespace
+
+std::wstring ApplicationTitle(const std::wstring& moduleFileName) {
+  const auto slash = moduleFileName.find_last_of(L"\\/");
+  std::wstring title = slash == std::wstring::npos ? moduleFileName : moduleFileName.substr(slash + 1);
+  title = title.substr(0, title.find(L'.'));
+  for (std::size_t i = 1; i < title.size(); ++i) title[i] = ToLower(title[i]);
+  return title;
+}
+
+std::wstring ErrorBoxText(const std::wstring& message) {
+  if (!message.empty() && message.back() > L'.') return message + L'.';
+  return message;
+}
+
+std::wstring FindEmptyDisk(platform::Os& os) {
+  for (wchar_t letter = L'D'; letter <= L'Z'; ++letter) {
+    const std::wstring drive{letter, L':'};
+    if (os.DriveType(drive) == platform::kDriveNoRootDir) return drive;
+  }
+  return std::wstring();
+}
+
+void TForm1::Create() {
+  try {
+    FormCreate();
+  } catch (const platform::Error& error) {
+    os_.ShowError(ErrorBoxText(error.message), ApplicationTitle(os_.ModuleFileName()));
+  }
+}
+
+void TForm1::FormCreate() {
+  const auto images = ListImages(os_, launch::ProgramFolder(os_.ModuleFileName()));
+  WinArch = DirectoryExists(os_, os_.GetEnv(L"WINDIR") + L"\\SysWOW64") ? L"64" : L"86";
+  EmptyDisk = FindEmptyDisk(os_);
+  if (images.empty()) {
+    os_.ShowMessage(kNoImagesText, ApplicationTitle(os_.ModuleFileName()));
+    os_.ExitProcess(0);
+  }
+  FillAndLayOut(images);
+
+  launch::ExecAndWait(os_, window_.Handle(), L"cmd.exe", DeleteWorkFolderParameters(Temp()),
+                      std::wstring(), launch::kHidden);
+  for (const wchar_t* arch : {L"86", L"64"}) {
+    const std::wstring folder = ArchFolder(Temp(), arch);
+    if (!DirectoryExists(os_, folder)) payload::ForceDirectories(os_, folder);
+  }
+  payload::WritePayload(os_, Temp());
+
+  if (window_.ItemCount() == 1) Button1Click();
+}
+
+void TForm1::FillAndLayOut(const std::vector<std::wstring>& names) {
+  for (const auto& name : names) window_.AddItem(name);
+  const std::wstring& longest = names[LongestNameIndex(names)];
+  window_.Select(0);
+
+  const auto layout = ComputeLayout({window_.TextWidth(longest),
+                                     window_.GetBounds(platform::Control::ListBox1).left,
+                                     window_.GetBounds(platform::Control::Label1).width,
+                                     window_.GetBounds(platform::Control::Button1).width});
+  window_.SetWidth(platform::Control::ListBox1, layout.listWidth);
+  window_.SetWidth(platform::Control::Form, layout.formWidth);
+  window_.SetLeft(platform::Control::ListBox1, layout.listLeft);
+  window_.SetLeft(platform::Control::Label1, layout.labelLeft);
+  window_.SetLeft(platform::Control::Button1, layout.buttonLeft);
+}
+
+void TForm1::Fail(const std::wstring& message) {
+  os_.ShowError(ErrorBoxText(message), ApplicationTitle(os_.ModuleFileName()));
+  os_.ExitProcess(1);
+}
+
+platform::ProcessHandle TForm1::StartControlProgram(const std::wstring& parameters) {
+  return launch::ExecNoWait(os_, window_.Handle(), ControlProgram(Temp(), WinArch), parameters,
+                            ArchFolder(Temp(), WinArch), launch::kHidden);
+}
+
+void TForm1::Button1Click() {
+  int selected = -1;
+  for (int i = 0; i < window_.ItemCount(); ++i) {
+    if (window_.Selected(i)) {
+      selected = i;
+      break;
+    }
+  }
+  if (selected < 0) return;
+
+  window_.SetEnabled(false);
+  window_.SetCaption(platform::Control::Button1, kWaitCaption);
+  // Without a letter there is nothing to attach to, and the program found at
+  // "\KORVEL\Vimbrel.exe" would be whatever lies on the current drive.
+  if (EmptyDisk.empty()) Fail(kNoFreeLetterText);
+
+  const std::wstring name = window_.ItemText(selected);
+  auto imagePath = [&] { return launch::ProgramFolderWithSlash(os_.ModuleFileName()) + name; };
+
+  launch::ExecAndWait(os_, window_.Handle(), L"cmd.exe", InstallParameters(Temp(), imagePath()),
+                      WorkFolder(Temp()), launch::kHidden);
+  const platform::ProcessHandle attach = StartControlProgram(AttachParameters(imagePath(), EmptyDisk));
+  (void)attach;
+
+  bool found = false;
+  for (int test = 0; test < kImageProgramTests && !found; ++test) {
+    found = FileExists(os_, ImageProgram(EmptyDisk));
+    if (!found) os_.Sleep(kImageProgramPauseMs);
+  }
+  if (!found) {
+    StartControlProgram(DetachParameters(EmptyDisk));
+    Fail(L"На образе не найдена программа " + ImageProgram(EmptyDisk) + L"!");
+  }
+
+  const platform::ProcessHandle program =
+      launch::ExecNoWait(os_, window_.Handle(), ImageProgram(EmptyDisk), std::wstring(),
+                         std::wstring(), launch::kShown);
+  if (!program) {
+    StartControlProgram(DetachParameters(EmptyDisk));
+    Fail(L"Не удалось запустить программу " + ImageProgram(EmptyDisk) + L"!");
+  }
+  window_.Hide();
+  launch::WaitServiced(os_, program);
+
+  StartControlProgram(DetachParameters(EmptyDisk));
+  os_.ExitProcess(0);
+}
+
+}  // namespace app
