@@ -22,8 +22,9 @@ bool MatchesIsoMask(const std::wstring& name) {
 }
 
 std::size_t Utf16Length(const std::wstring& text) {
+  // Only where wchar_t is wider than UTF-16 can a character need two units.
   std::size_t units = 0;
-  for (wchar_t c : text) units += (sizeof(wchar_t) > 2 && static_cast<unsigned long>(c) > 0xFFFF) ? 2 : 1;
+  for (wchar_t c : text) units += (static_cast<unsigned long>(c) >> 16) ? 2 : 1;
   return units;
 }
 

@@ -123,7 +123,7 @@ void TForm1::Button1Click() {
   window_.SetCaption(platform::Control::Button1, kWaitCaption);
   // Without a letter there is nothing to attach to, and the program found at
   // "\KORVEL\Vimbrel.exe" would be whatever lies on the current drive.
-  if (EmptyDisk.empty()) Fail(kNoFreeLetterText);
+  if (EmptyDisk.empty()) return Fail(kNoFreeLetterText);
 
   const std::wstring name = window_.ItemText(selected);
   auto imagePath = [&] { return launch::ProgramFolderWithSlash(os_.ModuleFileName()) + name; };
@@ -140,7 +140,7 @@ void TForm1::Button1Click() {
   }
   if (!found) {
     StartControlProgram(DetachParameters(EmptyDisk));
-    Fail(L"На образе не найдена программа " + ImageProgram(EmptyDisk) + L"!");
+    return Fail(L"На образе не найдена программа " + ImageProgram(EmptyDisk) + L"!");
   }
 
   const platform::ProcessHandle program =
@@ -148,7 +148,7 @@ void TForm1::Button1Click() {
                          std::wstring(), launch::kShown);
   if (!program) {
     StartControlProgram(DetachParameters(EmptyDisk));
-    Fail(L"Не удалось запустить программу " + ImageProgram(EmptyDisk) + L"!");
+    return Fail(L"Не удалось запустить программу " + ImageProgram(EmptyDisk) + L"!");
   }
   window_.Hide();
   launch::WaitServiced(os_, program);

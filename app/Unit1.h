@@ -55,7 +55,8 @@ class TForm1 {
 
  private:
   void FillAndLayOut(const std::vector<std::wstring>& names);
-  [[noreturn]] void Fail(const std::wstring& message);
+  // Tells the user why the launch cannot go on and ends the process.
+  void Fail(const std::wstring& message);
   platform::ProcessHandle StartControlProgram(const std::wstring& parameters);
   std::wstring Temp() { return os_.GetEnv(L"temp"); }
 

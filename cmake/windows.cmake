@@ -12,6 +12,7 @@ target_compile_definitions(tolvex_logic PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_M
 set(PAYLOAD_DIR "" CACHE PATH "Folder holding x86/ and x64/ with the genuine payload files")
 set(PAYLOAD_FILES zDrvInst.exe imdisk.cpl imdisk.exe imdisk.sys)
 set(COMPONENT_TARGETS)
+include(ExternalProject)
 if(PAYLOAD_DIR)
   foreach(arch x86 x64)
     set(PAYLOAD_${arch} "${PAYLOAD_DIR}/${arch}")
@@ -23,7 +24,6 @@ if(PAYLOAD_DIR)
   endforeach()
   message(STATUS "Payload: genuine files from ${PAYLOAD_DIR}")
 else()
-  include(ExternalProject)
   foreach(arch x86 x64)
     if(arch STREQUAL "x86")
       set(toolchain ${CMAKE_SOURCE_DIR}/cmake/mingw-i686.cmake)
@@ -84,4 +84,18 @@ target_compile_options(TOLVEX_bare PRIVATE ${TOLVEX_RELEASE_FLAGS})
 target_link_options(TOLVEX_bare PRIVATE ${TOLVEX_RELEASE_LINK})
 target_link_libraries(TOLVEX_bare PRIVATE tolvex_win32)
 
-add_subdirectory(tests/windows)
+# The Windows tests build with a toolchain of their own (see the project).
+set(RESULTS_XML ${CMAKE_BINARY_DIR}/windows_tests.xml CACHE FILEPATH "Where the Windows tests write their results")
+ExternalProject_Add(windows_tests
+  SOURCE_DIR ${CMAKE_SOURCE_DIR}/tests/windows
+  BINARY_DIR ${CMAKE_BINARY_DIR}/tests-windows
+  CMAKE_GENERATOR Ninja
+  CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-i686-posix.cmake
+             -DCMAKE_BUILD_TYPE=Debug
+             -DTOLVEX_EXE=$<TARGET_FILE:TOLVEX>
+             -DPAYLOAD_X86=${PAYLOAD_x86} -DPAYLOAD_X64=${PAYLOAD_x64}
+             -DRESULTS_XML=${RESULTS_XML}
+  INSTALL_COMMAND ""
+  BUILD_ALWAYS ON
+  EXCLUDE_FROM_ALL ON)
+add_dependencies(windows_tests TOLVEX)

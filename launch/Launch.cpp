@@ -87,7 +87,7 @@ platform::ProcessHandle ExecNoWait(platform::Os& os, platform::WindowHandle owne
                                    const std::wstring& program, const std::wstring& parameters,
                                    const std::wstring& folder, int show) {
   if (!LocateProgram(os, program)) return 0;
-  return os.ShellExecute(MakeShellRequest(owner, program, parameters, folder, show));
+  return os.Shell(MakeShellRequest(owner, program, parameters, folder, show));
 }
 
 }  // namespace launch

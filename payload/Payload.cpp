@@ -48,11 +48,11 @@ std::wstring TrimSystemMessage(std::wstring message) {
 
 void ExtractResource(platform::Os& os, const std::wstring& type, const std::wstring& name,
                      const std::wstring& target) {
-  const auto item = os.FindResource(type, name);
+  const auto item = os.GetResource(type, name);
   if (!item) throw platform::Error{L"Resource " + name + L" not found"};
 
   std::wstring reason;
-  const platform::FileHandle handle = os.CreateFile(target, reason);
+  const platform::FileHandle handle = os.CreateOrTruncate(target, reason);
   if (!handle) {
     throw platform::Error{L"Cannot create file \"" + target + L"\". " + TrimSystemMessage(reason)};
   }
@@ -69,13 +69,13 @@ bool ForceDirectories(platform::Os& os, const std::wstring& path) {
     const std::wstring parent = path.substr(0, slash);
     if (!(parent.size() == 2 && parent[1] == L':')) ForceDirectories(os, parent);
   }
-  return os.CreateDirectory(path);
+  return os.MakeDirectory(path);
 }
 
 void WritePayload(platform::Os& os, const std::wstring& temp) {
   for (const auto& entry : kItems) {
     const std::wstring target = temp + entry.target;
-    const auto item = os.FindResource(kResourceType, entry.resourceName);
+    const auto item = os.GetResource(kResourceType, entry.resourceName);
     if (item && HoldsExactly(os, target, *item)) continue;
     ExtractResource(os, kResourceType, entry.resourceName, target);
   }

@@ -62,7 +62,7 @@ class Os {
 
   // Files and folders.
   virtual std::optional<std::uint32_t> FileAttributes(const std::wstring& path) = 0;
-  virtual bool CreateDirectory(const std::wstring& path) = 0;  // one level
+  virtual bool MakeDirectory(const std::wstring& path) = 0;  // one level
   // The entries matching `pattern` (folder\mask); nullopt when the folder
   // cannot be enumerated at all.
   virtual std::optional<std::vector<FindEntry>> FindFiles(const std::wstring& pattern) = 0;
@@ -70,7 +70,7 @@ class Os {
   virtual std::optional<std::vector<std::uint8_t>> ReadFile(const std::wstring& path) = 0;
   // Creates or truncates `path` for reading and writing, shared with nobody.
   // On failure returns 0 and sets `error` to the system's description.
-  virtual FileHandle CreateFile(const std::wstring& path, std::wstring& error) = 0;
+  virtual FileHandle CreateOrTruncate(const std::wstring& path, std::wstring& error) = 0;
   virtual bool WriteFile(FileHandle file, const std::uint8_t* data, std::size_t size) = 0;
   virtual void CloseFile(FileHandle file) = 0;
 
@@ -79,14 +79,14 @@ class Os {
     const std::uint8_t* data = nullptr;
     std::size_t size = 0;
   };
-  virtual std::optional<Resource> FindResource(const std::wstring& type, const std::wstring& name) = 0;
+  virtual std::optional<Resource> GetResource(const std::wstring& type, const std::wstring& name) = 0;
 
   // Drives.
   virtual unsigned DriveType(const std::wstring& root) = 0;
 
-  // Children.  ShellExecute returns the new process's handle, or 0 when the
+  // Children.  Shell returns the new process's handle, or 0 when the
   // shell failed or served the request without a new process.
-  virtual ProcessHandle ShellExecute(const ShellRequest& request) = 0;
+  virtual ProcessHandle Shell(const ShellRequest& request) = 0;
   virtual WaitResult Wait(ProcessHandle process, std::uint32_t milliseconds) = 0;
   virtual void CloseProcess(ProcessHandle process) = 0;
   virtual void Sleep(std::uint32_t milliseconds) = 0;

@@ -51,7 +51,7 @@ std::optional<std::uint32_t> FakeOs::FileAttributes(const std::wstring& path) {
   return std::nullopt;
 }
 
-bool FakeOs::CreateDirectory(const std::wstring& path) {
+bool FakeOs::MakeDirectory(const std::wstring& path) {
   events.push_back(L"mkdir " + path);
   const std::wstring parent = ParentOf(path);
   if (Find(path) || (!IsDriveRoot(parent) && !parent.empty() && !Find(parent))) return false;
@@ -80,7 +80,7 @@ std::optional<std::vector<std::uint8_t>> FakeOs::ReadFile(const std::wstring& pa
   return entry->bytes;
 }
 
-FileHandle FakeOs::CreateFile(const std::wstring& path, std::wstring& error) {
+FileHandle FakeOs::CreateOrTruncate(const std::wstring& path, std::wstring& error) {
   events.push_back(L"create " + path);
   Entry* entry = Find(path);
   const std::wstring parent = ParentOf(path);
@@ -115,7 +115,7 @@ void FakeOs::CloseFile(FileHandle file) {
   --openFiles;
 }
 
-std::optional<Os::Resource> FakeOs::FindResource(const std::wstring& type, const std::wstring& name) {
+std::optional<Os::Resource> FakeOs::GetResource(const std::wstring& type, const std::wstring& name) {
   const auto it = resources.find(name);
   if (type != L"RT_RCDATA" || it == resources.end()) return std::nullopt;
   return Resource{it->second.data(), it->second.size()};
@@ -126,7 +126,7 @@ unsigned FakeOs::DriveType(const std::wstring& root) {
   return it == driveTypes.end() ? kDriveNoRootDir : it->second;
 }
 
-ProcessHandle FakeOs::ShellExecute(const ShellRequest& request) {
+ProcessHandle FakeOs::Shell(const ShellRequest& request) {
   events.push_back(L"shell " + request.lpFile.value_or(L"") + L" " +
                    request.lpParameters.value_or(L"<null>"));
   return onShellExecute ? onShellExecute(request) : StartChild(request);

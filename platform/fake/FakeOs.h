@@ -63,15 +63,15 @@ class FakeOs : public Os {
   std::wstring ModuleFileName() override { return moduleFileName; }
   std::wstring GetEnv(const std::wstring& name) override;
   std::optional<std::uint32_t> FileAttributes(const std::wstring& path) override;
-  bool CreateDirectory(const std::wstring& path) override;
+  bool MakeDirectory(const std::wstring& path) override;
   std::optional<std::vector<FindEntry>> FindFiles(const std::wstring& pattern) override;
   std::optional<std::vector<std::uint8_t>> ReadFile(const std::wstring& path) override;
-  FileHandle CreateFile(const std::wstring& path, std::wstring& error) override;
+  FileHandle CreateOrTruncate(const std::wstring& path, std::wstring& error) override;
   bool WriteFile(FileHandle file, const std::uint8_t* data, std::size_t size) override;
   void CloseFile(FileHandle file) override;
-  std::optional<Resource> FindResource(const std::wstring& type, const std::wstring& name) override;
+  std::optional<Resource> GetResource(const std::wstring& type, const std::wstring& name) override;
   unsigned DriveType(const std::wstring& root) override;
-  ProcessHandle ShellExecute(const ShellRequest& request) override;
+  ProcessHandle Shell(const ShellRequest& request) override;
   WaitResult Wait(ProcessHandle process, std::uint32_t milliseconds) override;
   void CloseProcess(ProcessHandle process) override;
   void Sleep(std::uint32_t milliseconds) override;
