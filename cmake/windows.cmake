@@ -85,7 +85,6 @@ target_link_options(TOLVEX_bare PRIVATE ${TOLVEX_RELEASE_LINK})
 target_link_libraries(TOLVEX_bare PRIVATE tolvex_win32)
 
 # The Windows tests build with a toolchain of their own (see the project).
-set(RESULTS_XML ${CMAKE_BINARY_DIR}/windows_tests.xml CACHE FILEPATH "Where the Windows tests write their results")
 ExternalProject_Add(windows_tests
   SOURCE_DIR ${CMAKE_SOURCE_DIR}/tests/windows
   BINARY_DIR ${CMAKE_BINARY_DIR}/tests-windows
@@ -94,7 +93,6 @@ ExternalProject_Add(windows_tests
              -DCMAKE_BUILD_TYPE=Debug
              -DTOLVEX_EXE=$<TARGET_FILE:TOLVEX>
              -DPAYLOAD_X86=${PAYLOAD_x86} -DPAYLOAD_X64=${PAYLOAD_x64}
-             -DRESULTS_XML=${RESULTS_XML}
   INSTALL_COMMAND ""
   BUILD_ALWAYS ON
   EXCLUDE_FROM_ALL ON)
