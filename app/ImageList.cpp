@@ -36,20 +36,21 @@ std::size_t LongestNameIndex(const std::vector<std::wstring>& names) {
   return best;
 }
 
-std::vector<std::wstring> ListImages(platform::Os& os, const std::wstring& folder) {
-  if (folder.size() >= kMaxFolderLength) throw platform::Error{L"The specified path is too long"};
+platform::Failure ListImages(platform::Os& os, const std::wstring& folder,
+                             std::vector<std::wstring>& images) {
+  images.clear();
+  if (folder.size() >= kMaxFolderLength) return platform::Error{L"The specified path is too long"};
   std::wstring pattern = folder;
   if (pattern.empty() || pattern.back() != L'\\') pattern += L'\\';
   pattern += L"*.iso";
 
-  std::vector<std::wstring> images;
   const auto entries = os.FindFiles(pattern);
-  if (!entries) return images;
+  if (!entries) return std::nullopt;
   for (const auto& entry : *entries) {
     if (entry.attributes & platform::kAttrDirectory) continue;
     if (MatchesIsoMask(entry.name)) images.push_back(entry.name);
   }
-  return images;
+  return std::nullopt;
 }
 
 }  // namespace app

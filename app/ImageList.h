@@ -21,10 +21,11 @@ std::size_t Utf16Length(const std::wstring& text);
 // remembered, so among equals the first wins.  0 for an empty list.
 std::size_t LongestNameIndex(const std::vector<std::wstring>& names);
 
-// The image files of `folder` (no trailing backslash, a drive root keeps its
-// own), in the order the file system enumerates them.  Hidden and system
-// files count, directories do not.  A folder that cannot be enumerated gives
-// an empty list; one whose path is too long raises platform::Error.
-std::vector<std::wstring> ListImages(platform::Os& os, const std::wstring& folder);
+// Fills `images` with the image files of `folder` (no trailing backslash, a
+// drive root keeps its own), in the order the file system enumerates them.
+// Hidden and system files count, directories do not.  A folder that cannot
+// be enumerated gives an empty list; one whose path is too long fails.
+[[nodiscard]] platform::Failure ListImages(platform::Os& os, const std::wstring& folder,
+                                           std::vector<std::wstring>& images);
 
 }  // namespace app

@@ -55,15 +55,16 @@ std::wstring FindEmptyDisk(platform::Os& os) {
 }
 
 void TForm1::Create() {
-  try {
-    FormCreate();
-  } catch (const platform::Error& error) {
-    os_.ShowError(ErrorBoxText(error.message), ApplicationTitle(os_.ModuleFileName()));
+  if (const auto failure = FormCreate()) {
+    os_.ShowError(ErrorBoxText(failure->message), ApplicationTitle(os_.ModuleFileName()));
   }
 }
 
-void TForm1::FormCreate() {
-  const auto images = ListImages(os_, launch::ProgramFolder(os_.ModuleFileName()));
+platform::Failure TForm1::FormCreate() {
+  std::vector<std::wstring> images;
+  if (auto failure = ListImages(os_, launch::ProgramFolder(os_.ModuleFileName()), images)) {
+    return failure;
+  }
   WinArch = DirectoryExists(os_, os_.GetEnv(L"WINDIR") + L"\\SysWOW64") ? L"64" : L"86";
   EmptyDisk = FindEmptyDisk(os_);
   if (images.empty()) {
@@ -78,9 +79,10 @@ void TForm1::FormCreate() {
     const std::wstring folder = ArchFolder(Temp(), arch);
     if (!DirectoryExists(os_, folder)) payload::ForceDirectories(os_, folder);
   }
-  payload::WritePayload(os_, Temp());
+  if (auto failure = payload::WritePayload(os_, Temp())) return failure;
 
   if (window_.ItemCount() == 1) Button1Click();
+  return std::nullopt;
 }
 
 void TForm1::FillAndLayOut(const std::vector<std::wstring>& names) {

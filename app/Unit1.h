@@ -42,11 +42,11 @@ class TForm1 {
   TForm1(const TForm1&) = delete;
   TForm1& operator=(const TForm1&) = delete;
 
-  // Runs FormCreate and reports any failure it raises in the error box; the
+  // Runs FormCreate and reports a failure it ends with in the error box; the
   // window is shown afterwards in whatever state it reached.
   void Create();
 
-  void FormCreate();
+  [[nodiscard]] platform::Failure FormCreate();
   void Button1Click();
   void ListBox1DblClick() { Button1Click(); }
 

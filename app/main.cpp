@@ -7,15 +7,6 @@
 #include "platform/win32/Win32Form.h"
 #include "platform/win32/Win32Os.h"
 
-#include <cstdlib>
-
-// The library's verbose terminate handler prints the demangled type of an
-// escaped exception, and brings in the whole demangler to do it.  Nothing is
-// printed in a GUI program anyway: end the process the short way.
-namespace __gnu_cxx {
-void __verbose_terminate_handler() { std::abort(); }
-}  // namespace __gnu_cxx
-
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES};
   ::InitCommonControlsEx(&controls);

@@ -1,6 +1,7 @@
 # Cross build: TOLVEX.exe with its payload, and the Windows tests.
 
-set(TOLVEX_RELEASE_FLAGS -Os -ffunction-sections -fdata-sections)
+set(TOLVEX_RELEASE_FLAGS -Os -fno-exceptions -fno-rtti -fno-threadsafe-statics -ffunction-sections
+    -fdata-sections -include ${CMAKE_SOURCE_DIR}/platform/win32/LeanLibrary.h)
 set(TOLVEX_RELEASE_LINK -s -static -municode -Wl,--gc-sections -Wl,--nxcompat,--dynamicbase)
 target_compile_options(tolvex_logic PRIVATE -Wall -Wextra ${TOLVEX_RELEASE_FLAGS})
 target_compile_definitions(tolvex_logic PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
@@ -70,7 +71,8 @@ target_link_libraries(tolvex_win32 PUBLIC tolvex_logic comctl32 shell32 gdi32 us
 
 # --- TOLVEX.exe -----------------------------------------------------------
 enable_language(RC)
-add_executable(TOLVEX WIN32 app/main.cpp resources/TOLVEX.rc ${CMAKE_BINARY_DIR}/payload.rc)
+add_executable(TOLVEX WIN32 app/main.cpp platform/win32/NoExceptions.cpp resources/TOLVEX.rc
+                           ${CMAKE_BINARY_DIR}/payload.rc)
 target_compile_options(TOLVEX PRIVATE -Wall -Wextra ${TOLVEX_RELEASE_FLAGS})
 target_link_options(TOLVEX PRIVATE ${TOLVEX_RELEASE_LINK})
 target_link_libraries(TOLVEX PRIVATE tolvex_win32)
@@ -79,7 +81,7 @@ if(COMPONENT_TARGETS)
 endif()
 
 # The same program without its payload: what the launcher itself weighs.
-add_executable(TOLVEX_bare WIN32 app/main.cpp resources/TOLVEX.rc)
+add_executable(TOLVEX_bare WIN32 app/main.cpp platform/win32/NoExceptions.cpp resources/TOLVEX.rc)
 target_compile_options(TOLVEX_bare PRIVATE ${TOLVEX_RELEASE_FLAGS})
 target_link_options(TOLVEX_bare PRIVATE ${TOLVEX_RELEASE_LINK})
 target_link_libraries(TOLVEX_bare PRIVATE tolvex_win32)

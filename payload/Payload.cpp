@@ -46,18 +46,19 @@ std::wstring TrimSystemMessage(std::wstring message) {
   return message;
 }
 
-void ExtractResource(platform::Os& os, const std::wstring& type, const std::wstring& name,
+platform::Failure ExtractResource(platform::Os& os, const std::wstring& type, const std::wstring& name,
                      const std::wstring& target) {
   const auto item = os.GetResource(type, name);
-  if (!item) throw platform::Error{L"Resource " + name + L" not found"};
+  if (!item) return platform::Error{L"Resource " + name + L" not found"};
 
   std::wstring reason;
   const platform::FileHandle handle = os.CreateOrTruncate(target, reason);
   if (!handle) {
-    throw platform::Error{L"Cannot create file \"" + target + L"\". " + TrimSystemMessage(reason)};
+    return platform::Error{L"Cannot create file \"" + target + L"\". " + TrimSystemMessage(reason)};
   }
   OpenFile file(os, handle);
-  if (!os.WriteFile(file.get(), item->data, item->size)) throw platform::Error{L"Stream write error"};
+  if (!os.WriteFile(file.get(), item->data, item->size)) return platform::Error{L"Stream write error"};
+  return std::nullopt;
 }
 
 bool ForceDirectories(platform::Os& os, const std::wstring& path) {
@@ -72,13 +73,14 @@ bool ForceDirectories(platform::Os& os, const std::wstring& path) {
   return os.MakeDirectory(path);
 }
 
-void WritePayload(platform::Os& os, const std::wstring& temp) {
+platform::Failure WritePayload(platform::Os& os, const std::wstring& temp) {
   for (const auto& entry : kItems) {
     const std::wstring target = temp + entry.target;
     const auto item = os.GetResource(kResourceType, entry.resourceName);
     if (item && HoldsExactly(os, target, *item)) continue;
-    ExtractResource(os, kResourceType, entry.resourceName, target);
+    if (auto failure = ExtractResource(os, kResourceType, entry.resourceName, target)) return failure;
   }
+  return std::nullopt;
 }
 
 }  // namespace payload

@@ -34,8 +34,8 @@ constexpr Item kItems[] = {
 std::wstring TrimSystemMessage(std::wstring message);
 
 // Writes one resource to `target`, replacing whatever file was there.
-// Raises platform::Error with the user-facing text on every failure.
-void ExtractResource(platform::Os& os, const std::wstring& type, const std::wstring& name,
+// Every failure comes back with its user-facing text.
+[[nodiscard]] platform::Failure ExtractResource(platform::Os& os, const std::wstring& type, const std::wstring& name,
                      const std::wstring& target);
 
 // Creates `path` with every missing parent; reports, never raises.
@@ -44,7 +44,7 @@ bool ForceDirectories(platform::Os& os, const std::wstring& path);
 // Writes the items under {temp} in table order.  The work folder is one the
 // user's own programs may be able to write to, and these files run elevated:
 // a file already there is kept only when it is byte for byte ours, anything
-// else is rewritten.
-void WritePayload(platform::Os& os, const std::wstring& temp);
+// else is rewritten.  Stops at the first failure.
+[[nodiscard]] platform::Failure WritePayload(platform::Os& os, const std::wstring& temp);
 
 }  // namespace payload

@@ -27,10 +27,12 @@ constexpr std::uint32_t kAttrDirectory = 0x10;
 constexpr unsigned kDriveNoRootDir = 1;
 
 // A failure raised by the platform: it ends the handler it happens in, and the
-// window reports its message in the error box.
+// window reports its message in the error box.  Failures travel as return
+// values (TOLVEX.exe is built without exceptions); nullopt means success.
 struct Error {
   std::wstring message;
 };
+using Failure = std::optional<Error>;
 
 struct FindEntry {
   std::wstring name;  // long name, as stored

@@ -162,17 +162,8 @@ LRESULT Win32Form::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   }
 }
 
-// Handlers run inside the window procedure: nothing may unwind through it.
 void Win32Form::Fire(const std::function<void()>& handler) {
-  try {
-    if (handler) handler();
-  } catch (const Error& error) {
-    wchar_t module[MAX_PATH] = L"";
-    ::GetModuleFileNameW(nullptr, module, MAX_PATH);
-    ::MessageBoxW(hwnd_, app::ErrorBoxText(error.message).c_str(),
-                  app::ApplicationTitle(module).c_str(), MB_OK | MB_ICONERROR);
-  } catch (...) {
-  }
+  if (handler) handler();
 }
 
 HWND Win32Form::Window(Control control) const {

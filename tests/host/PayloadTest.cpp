@@ -8,13 +8,8 @@ namespace {
 
 using platform::FakeOs;
 
-std::wstring ErrorOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const platform::Error& error) {
-    return error.message;
-  }
-  return L"<no error>";
+std::wstring ErrorOf(const platform::Failure& failure) {
+  return failure ? failure->message : L"<no error>";
 }
 
 // A machine with the ten items embedded (each one distinct) and C:\T as temp.
@@ -46,7 +41,7 @@ struct Payload : testing::Test {
 
 TEST_F(Payload, FreshFolderGetsAllTenInTableOrder) {
   MakeFolders();
-  payload::WritePayload(os, L"C:\\T");
+  EXPECT_EQ(ErrorOf(payload::WritePayload(os, L"C:\\T")), L"<no error>");
   std::vector<std::wstring> expected;
   for (const auto& item : payload::kItems) expected.push_back(std::wstring(L"C:\\T") + item.target);
   EXPECT_EQ(Created(), expected);
@@ -58,21 +53,21 @@ TEST_F(Payload, FreshFolderGetsAllTenInTableOrder) {
 
 TEST_F(Payload, IntactFilesAreNotWrittenAgain) {
   MakeFolders();
-  payload::WritePayload(os, L"C:\\T");
+  ASSERT_FALSE(payload::WritePayload(os, L"C:\\T"));
   os.events.clear();
-  payload::WritePayload(os, L"C:\\T");
+  ASSERT_FALSE(payload::WritePayload(os, L"C:\\T"));
   EXPECT_TRUE(Created().empty());
 }
 
 // Anything that is not byte for byte ours is replaced before it can be run.
 TEST_F(Payload, StaleTruncatedOrPlantedFilesAreRewritten) {
   MakeFolders();
-  payload::WritePayload(os, L"C:\\T");
+  ASSERT_FALSE(payload::WritePayload(os, L"C:\\T"));
   os.Find(L"C:\\T\\KORVEL\\TOLVEX\\x86\\imdisk.exe")->bytes = {'M', 'Z'};
   os.Find(L"C:\\T\\KORVEL\\TOLVEX\\x64\\imdisk.sys")->bytes.clear();
   os.Find(L"C:\\T\\KORVEL\\TOLVEX\\install.cmd")->bytes.back() ^= 1;
   os.events.clear();
-  payload::WritePayload(os, L"C:\\T");
+  ASSERT_FALSE(payload::WritePayload(os, L"C:\\T"));
   EXPECT_EQ(Created(), (std::vector<std::wstring>{L"C:\\T\\KORVEL\\TOLVEX\\install.cmd",
                                                   L"C:\\T\\KORVEL\\TOLVEX\\x86\\imdisk.exe",
                                                   L"C:\\T\\KORVEL\\TOLVEX\\x64\\imdisk.sys"}));
@@ -83,7 +78,7 @@ TEST_F(Payload, ForeignFileThatCannotBeReplacedStopsEverything) {
   MakeFolders();
   os.AddFile(L"C:\\T\\KORVEL\\TOLVEX\\x86\\imdisk.cpl", {'x'});
   os.Find(L"C:\\T\\KORVEL\\TOLVEX\\x86\\imdisk.cpl")->locked = true;
-  EXPECT_EQ(ErrorOf([&] { payload::WritePayload(os, L"C:\\T"); }),
+  EXPECT_EQ(ErrorOf(payload::WritePayload(os, L"C:\\T")),
             L"Cannot create file \"C:\\T\\KORVEL\\TOLVEX\\x86\\imdisk.cpl\". Access is denied");
   EXPECT_EQ(Created().back(), L"C:\\T\\KORVEL\\TOLVEX\\x86\\imdisk.cpl") << "later items untouched";
   EXPECT_EQ(Created().size(), 3u);
@@ -101,10 +96,8 @@ class Extract : public Payload, public testing::WithParamInterface<ExtractCase> 
 TEST_P(Extract, ReportsEachFailureInItsOwnWords) {
   MakeFolders();
   GetParam().arrange(os);
-  EXPECT_EQ(ErrorOf([&] {
-              payload::ExtractResource(os, L"RT_RCDATA", GetParam().resource,
-                                       L"C:\\T\\KORVEL\\TOLVEX\\x86\\imdisk.sys");
-            }),
+  EXPECT_EQ(ErrorOf(payload::ExtractResource(os, L"RT_RCDATA", GetParam().resource,
+                                             L"C:\\T\\KORVEL\\TOLVEX\\x86\\imdisk.sys")),
             GetParam().error);
   EXPECT_EQ(os.openFiles, 0);
 }
@@ -133,9 +126,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(Payload, PartlyWrittenFileStays) {
   MakeFolders();
   os.diskSpace = 4;
-  EXPECT_EQ(ErrorOf([&] {
-              payload::ExtractResource(os, L"RT_RCDATA", L"IMDISKSYS86", L"C:\\T\\KORVEL\\x.sys");
-            }),
+  EXPECT_EQ(ErrorOf(payload::ExtractResource(os, L"RT_RCDATA", L"IMDISKSYS86",
+                                             L"C:\\T\\KORVEL\\x.sys")),
             L"Stream write error");
   EXPECT_EQ(os.Find(L"C:\\T\\KORVEL\\x.sys")->bytes.size(), 4u);
 }

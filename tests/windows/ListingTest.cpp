@@ -37,12 +37,16 @@ TEST(Listing, RealFolderGivesImageFilesInEnumerationOrder) {
   ASSERT_EQ(expected.size(), 5u);
 
   platform::win32::Win32Os os;
-  EXPECT_EQ(app::ListImages(os, folder.path()), expected);
+  std::vector<std::wstring> images;
+  EXPECT_FALSE(app::ListImages(os, folder.path(), images));
+  EXPECT_EQ(images, expected);
 }
 
 TEST(Listing, MissingFolderGivesNothing) {
   platform::win32::Win32Os os;
-  EXPECT_TRUE(app::ListImages(os, L"C:\\no\\such\\folder").empty());
+  std::vector<std::wstring> images{L"stale"};
+  EXPECT_FALSE(app::ListImages(os, L"C:\\no\\such\\folder", images));
+  EXPECT_TRUE(images.empty());
 }
 
 TEST(Drives, TwoCharacterTextAnswersLikeTheRoot) {

@@ -31,12 +31,8 @@ struct BuiltProgram : testing::Test {
   }
   std::wstring Target(const wchar_t* relative) { return temp.path() + relative; }
   std::wstring ErrorOfWrite() {
-    try {
-      payload::WritePayload(os, temp.path());
-    } catch (const platform::Error& error) {
-      return error.message;
-    }
-    return L"<no error>";
+    const auto failure = payload::WritePayload(os, temp.path());
+    return failure ? failure->message : L"<no error>";
   }
   static FILETIME WriteTime(const std::wstring& path) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
@@ -69,7 +65,7 @@ TEST_F(BuiltProgram, ItemsAreNamedRtRcdataInUsEnglish) {
 
 TEST_F(BuiltProgram, EveryItemComesOutByteForByte) {
   MakeFolders();
-  payload::WritePayload(os, temp.path());
+  ASSERT_EQ(ErrorOfWrite(), L"<no error>");
   for (const auto& item : payload::kItems) {
     const std::wstring target = Target(item.target);
     const auto written = ReadAll(target);
@@ -82,14 +78,14 @@ TEST_F(BuiltProgram, EveryItemComesOutByteForByte) {
 
 TEST_F(BuiltProgram, IntactFilesStayAndOthersAreReplaced) {
   MakeFolders();
-  payload::WritePayload(os, temp.path());
+  ASSERT_EQ(ErrorOfWrite(), L"<no error>");
   for (const auto& item : payload::kItems) AgeFile(Target(item.target));
   const std::wstring changed = Target(L"\\KORVEL\\TOLVEX\\x86\\imdisk.exe");
   const std::wstring emptied = Target(L"\\KORVEL\\TOLVEX\\x64\\zDrvInst.exe");
   testsupport::WriteAll(changed, "MZ planted");
   testsupport::WriteAll(emptied, "");
 
-  payload::WritePayload(os, temp.path());
+  ASSERT_EQ(ErrorOfWrite(), L"<no error>");
   for (const auto& item : payload::kItems) {
     const std::wstring target = Target(item.target);
     EXPECT_EQ(ReadAll(target), ReadAll(Source(target))) << item.resourceName;
