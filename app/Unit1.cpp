@@ -5,6 +5,7 @@
 #include "app/Layout.h"
 #include "launch/Launch.h"
 #include "payload/Payload.h"
+#include "platform/Decimal.h"
 
 namespace app {
 
@@ -13,6 +14,8 @@ namespace {
 // How long the image's program may take to appear on the attached drive.
 constexpr int kImageProgramTests = 121;
 constexpr std::uint32_t kImageProgramPauseMs = 500;
+// How often the launcher looks for programs still running from the image.
+constexpr std::uint32_t kDiscInUsePollMs = 50;
 
 wchar_t ToLower(wchar_t c) {
   if (c >= L'A' && c <= L'Z') return wchar_t(c + 0x20);
@@ -44,6 +47,34 @@ std::wstring ApplicationTitle(const std::wstring& moduleFileName) {
 std::wstring ErrorBoxText(const std::wstring& message) {
   if (!message.empty() && message.back() > L'.') return message + L'.';
   return message;
+}
+
+std::wstring AttachFailureText(unsigned exitCode) {
+  std::wstring reason;
+  switch (exitCode) {
+    case 1:
+      reason = L"устройство виртуального диска не найдено";
+      break;
+    case 2:
+      reason = L"устройство виртуального диска недоступно";
+      break;
+    case 3:
+      reason = L"файл образа недоступен или повреждён, либо буква диска занята";
+      break;
+    case 4:
+      reason = L"драйвер виртуального диска не установлен или не загружается";
+      break;
+    case 5:
+      reason = L"неподходящая версия драйвера виртуального диска";
+      break;
+    case 14:
+      reason = L"нет свободной буквы диска";
+      break;
+    default:
+      reason = L"код ошибки " + platform::Decimal(exitCode);
+      break;
+  }
+  return L"Не удалось подключить образ: " + reason + L"!";
 }
 
 std::wstring FindEmptyDisk(platform::Os& os) {
@@ -133,12 +164,19 @@ void TForm1::Button1Click() {
   launch::ExecAndWait(os_, window_.Handle(), L"cmd.exe", InstallParameters(Temp(), imagePath()),
                       WorkFolder(Temp()), launch::kHidden);
   const platform::ProcessHandle attach = StartControlProgram(AttachParameters(imagePath(), EmptyDisk));
-  (void)attach;
 
   bool found = false;
   for (int test = 0; test < kImageProgramTests && !found; ++test) {
     found = FileExists(os_, ImageProgram(EmptyDisk));
-    if (!found) os_.Sleep(kImageProgramPauseMs);
+    if (found) break;
+    // A control program that has already given up will not attach anything:
+    // say why now rather than after a minute of waiting.
+    const auto attachResult = attach ? os_.ExitCode(attach) : std::nullopt;
+    if (attachResult && *attachResult != 0) {
+      StartControlProgram(DetachParameters(EmptyDisk));
+      return Fail(AttachFailureText(*attachResult));
+    }
+    os_.Sleep(kImageProgramPauseMs);
   }
   if (!found) {
     StartControlProgram(DetachParameters(EmptyDisk));
@@ -154,6 +192,12 @@ void TForm1::Button1Click() {
   }
   window_.Hide();
   launch::WaitServiced(os_, program);
+  // Many image programs are starters that hand over to the real program and
+  // exit: the image stays attached while anything still runs from it.
+  while (os_.AnyProcessRunsFrom(EmptyDisk + L"\\")) {
+    os_.ProcessMessages();
+    os_.Sleep(kDiscInUsePollMs);
+  }
 
   StartControlProgram(DetachParameters(EmptyDisk));
   os_.ExitProcess(0);

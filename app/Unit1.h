@@ -33,6 +33,10 @@ std::wstring ApplicationTitle(const std::wstring& moduleFileName);
 // last character's code is above the full stop's.
 std::wstring ErrorBoxText(const std::wstring& message);
 
+// What the user is told when the control program could not attach the
+// image: its exit codes, in words.
+std::wstring AttachFailureText(unsigned exitCode);
+
 // First letter from D: to Z: with nothing mounted, as "F:"; empty when none.
 std::wstring FindEmptyDisk(platform::Os& os);
 

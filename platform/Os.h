@@ -90,6 +90,11 @@ class Os {
   // shell failed or served the request without a new process.
   virtual ProcessHandle Shell(const ShellRequest& request) = 0;
   virtual WaitResult Wait(ProcessHandle process, std::uint32_t milliseconds) = 0;
+  // The child's exit code once it has ended; nullopt while it runs.
+  virtual std::optional<unsigned> ExitCode(ProcessHandle process) = 0;
+  // Whether any process runs an executable stored under `folder` (which
+  // ends in a backslash, such as "F:\").
+  virtual bool AnyProcessRunsFrom(const std::wstring& folder) = 0;
   virtual void CloseProcess(ProcessHandle process) = 0;
   virtual void Sleep(std::uint32_t milliseconds) = 0;
 

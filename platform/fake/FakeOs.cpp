@@ -143,6 +143,20 @@ WaitResult FakeOs::Wait(ProcessHandle process, std::uint32_t) {
   return WaitResult::Ended;
 }
 
+std::optional<unsigned> FakeOs::ExitCode(ProcessHandle process) {
+  if (process == 0 || process > children.size()) return std::nullopt;
+  const Child& child = children[process - 1];
+  if (child.slicesToRun > 0) return std::nullopt;
+  return child.exitCode;
+}
+
+bool FakeOs::AnyProcessRunsFrom(const std::wstring& folder) {
+  auto it = runningFrom.find(folder);
+  if (it == runningFrom.end() || it->second == 0) return false;
+  --it->second;
+  return true;
+}
+
 void FakeOs::CloseProcess(ProcessHandle process) {
   if (process > 0 && process <= children.size()) children[process - 1].closed = true;
 }

@@ -32,6 +32,7 @@ class FakeOs : public Os {
     int slicesToRun = 0;       // waits that time out before it ends
     bool waitFails = false;    // every wait on it fails
     bool closed = false;
+    unsigned exitCode = 0;
   };
 
   // --- set-up -------------------------------------------------------------
@@ -45,6 +46,8 @@ class FakeOs : public Os {
   // that ends at the first wait.
   std::function<ProcessHandle(const ShellRequest&)> onShellExecute;
   std::function<void()> onSleep;
+  // Folder -> how many more times a process is seen running from it.
+  std::map<std::wstring, int> runningFrom;
 
   void AddFolder(const std::wstring& path, std::uint32_t attributes = 0);
   void AddFile(const std::wstring& path, std::vector<std::uint8_t> bytes = {},
@@ -73,6 +76,8 @@ class FakeOs : public Os {
   unsigned DriveType(const std::wstring& root) override;
   ProcessHandle Shell(const ShellRequest& request) override;
   WaitResult Wait(ProcessHandle process, std::uint32_t milliseconds) override;
+  std::optional<unsigned> ExitCode(ProcessHandle process) override;
+  bool AnyProcessRunsFrom(const std::wstring& folder) override;
   void CloseProcess(ProcessHandle process) override;
   void Sleep(std::uint32_t milliseconds) override;
   void ProcessMessages() override;

@@ -1,5 +1,8 @@
 #include "platform/win32/Win32Os.h"
 
+#include <tlhelp32.h>
+
+#include "platform/Decimal.h"
 #include "platform/win32/UniqueHandle.h"
 
 namespace platform::win32 {
@@ -25,16 +28,6 @@ void FillShellExecuteInfo(const ShellRequest& request, SHELLEXECUTEINFOW& info) 
   info.lpParameters = TextOrNull(request.lpParameters);
   info.lpDirectory = TextOrNull(request.lpDirectory);
   info.nShow = request.nShow;
-}
-
-// Decimal digits without pulling the C library's whole printf in.
-std::wstring Decimal(DWORD value) {
-  std::wstring digits;
-  do {
-    digits.insert(digits.begin(), static_cast<wchar_t>(L'0' + value % 10));
-    value /= 10;
-  } while (value);
-  return digits;
 }
 
 std::wstring SystemMessage(DWORD code) {
@@ -164,6 +157,34 @@ WaitResult Win32Os::Wait(ProcessHandle process, std::uint32_t milliseconds) {
     default:
       return WaitResult::Failed;
   }
+}
+
+std::optional<unsigned> Win32Os::ExitCode(ProcessHandle process) {
+  DWORD code = 0;
+  if (!::GetExitCodeProcess(AsHandle(process), &code) || code == STILL_ACTIVE) return std::nullopt;
+  return code;
+}
+
+bool Win32Os::AnyProcessRunsFrom(const std::wstring& folder) {
+  UniqueFile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot) return false;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more;
+       more = ::Process32NextW(snapshot.get(), &entry)) {
+    UniqueHandle process(
+        ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID));
+    if (!process) continue;
+    wchar_t image[MAX_PATH * 2];
+    DWORD length = MAX_PATH * 2;
+    if (!::QueryFullProcessImageNameW(process.get(), 0, image, &length)) continue;
+    if (length >= folder.size() &&
+        ::CompareStringOrdinal(image, static_cast<int>(folder.size()), folder.c_str(),
+                               static_cast<int>(folder.size()), TRUE) == CSTR_EQUAL) {
+      return true;
+    }
+  }
+  return false;
 }
 
 void Win32Os::CloseProcess(ProcessHandle process) { ::CloseHandle(AsHandle(process)); }

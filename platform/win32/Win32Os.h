@@ -30,6 +30,8 @@ class Win32Os : public Os {
   unsigned DriveType(const std::wstring& root) override;
   ProcessHandle Shell(const ShellRequest& request) override;
   WaitResult Wait(ProcessHandle process, std::uint32_t milliseconds) override;
+  std::optional<unsigned> ExitCode(ProcessHandle process) override;
+  bool AnyProcessRunsFrom(const std::wstring& folder) override;
   void CloseProcess(ProcessHandle process) override;
   void Sleep(std::uint32_t milliseconds) override;
   void ProcessMessages() override;

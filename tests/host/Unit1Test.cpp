@@ -193,6 +193,67 @@ TEST_F(Machine, ProgramThatCannotStartIsNotWaitedFor) {
   EXPECT_EQ(os.messagePumps, 0);
 }
 
+// A control program that gives up is heard at once, in the user's words.
+struct AttachCase {
+  unsigned code;
+  const wchar_t* reason;
+};
+
+class FailedAttach : public Machine, public testing::WithParamInterface<AttachCase> {};
+
+TEST_P(FailedAttach, StopsThePollAtOnce) {
+  os.AddFile(L"C:\\Games\\a.iso");
+  auto launch = os.onShellExecute;
+  os.onShellExecute = [&](const platform::ShellRequest& r) {
+    const auto handle = launch(r);
+    if (r.lpParameters->rfind(L"-a ", 0) == 0) {
+      os.children.back().exitCode = GetParam().code;
+      attached = false;  // nothing will ever appear
+    }
+    return handle;
+  };
+  EXPECT_EQ(Create(), 1);
+  EXPECT_EQ(From(kAttach),
+            (Events{kAttach, kDetach,
+                    std::wstring(L"error [Tolvex] Не удалось подключить образ: ") +
+                        GetParam().reason + L"!",
+                    L"exit 1"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ExitCodes, FailedAttach,
+    testing::Values(AttachCase{1, L"устройство виртуального диска не найдено"},
+                    AttachCase{2, L"устройство виртуального диска недоступно"},
+                    AttachCase{3, L"файл образа недоступен или повреждён, либо буква диска занята"},
+                    AttachCase{4, L"драйвер виртуального диска не установлен или не загружается"},
+                    AttachCase{5, L"неподходящая версия драйвера виртуального диска"},
+                    AttachCase{14, L"нет свободной буквы диска"},
+                    AttachCase{77, L"код ошибки 77"}));
+
+TEST_F(Machine, StillAttachingKeepsPolling) {
+  os.AddFile(L"C:\\Games\\a.iso");
+  auto launch = os.onShellExecute;
+  os.onShellExecute = [&](const platform::ShellRequest& r) {
+    const auto handle = launch(r);
+    if (r.lpParameters->rfind(L"-a ", 0) == 0) os.children.back().slicesToRun = 1000;
+    return handle;
+  };
+  appearsAfterPauses = 5;
+  EXPECT_EQ(Create(), 0);
+  EXPECT_EQ(std::count(os.events.begin(), os.events.end(), L"sleep 500"), 5);
+}
+
+// A starter on the image hands over to the real program and exits: the image
+// stays attached until nothing runs from it any more.
+TEST_F(Machine, DetachWaitsForEverythingRunningFromTheImage) {
+  os.AddFile(L"C:\\Games\\a.iso");
+  os.runningFrom[L"F:\\"] = 3;
+  EXPECT_EQ(Create(), 0);
+  EXPECT_EQ(From(L"hide"),
+            (Events{L"hide", L"sleep 50", L"sleep 50", L"sleep 50", kDetach, L"exit 0"}));
+  EXPECT_EQ(os.messagePumps, 3 + 3);
+}
+
 TEST_F(Machine, NoFreeLetterAttachesAndRunsNothing) {
   os.AddFile(L"C:\\Games\\a.iso");
   for (wchar_t letter = L'D'; letter <= L'Z'; ++letter) os.driveTypes[{letter, L':'}] = 4;
