@@ -49,6 +49,11 @@ std::wstring ErrorBoxText(const std::wstring& message) {
   return message;
 }
 
+std::wstring UntrustedWorkFolderText(const std::wstring& folder) {
+  return L"Рабочая папка " + folder +
+         L" подменена (ссылка или чужая папка). Программа не будет запущена из неё!";
+}
+
 std::wstring AttachFailureText(unsigned exitCode) {
   std::wstring reason;
   switch (exitCode) {
@@ -106,6 +111,15 @@ platform::Failure TForm1::FormCreate() {
 
   launch::ExecAndWait(os_, window_.Handle(), L"cmd.exe", DeleteWorkFolderParameters(Temp()),
                       std::wstring(), launch::kHidden);
+  // The programs in the work folder run elevated: the folder is made so that
+  // only administrators can change it, and nothing is written or run from
+  // one that somebody else prepared.
+  const std::wstring work = WorkFolder(Temp());
+  if (!DirectoryExists(os_, work)) {
+    payload::ForceDirectories(os_, Temp() + L"\\KORVEL");
+    os_.MakeProtectedDirectory(work);
+  }
+  if (!os_.IsTrustedDirectory(work)) return platform::Error{UntrustedWorkFolderText(work)};
   for (const wchar_t* arch : {L"86", L"64"}) {
     const std::wstring folder = ArchFolder(Temp(), arch);
     if (!DirectoryExists(os_, folder)) payload::ForceDirectories(os_, folder);

@@ -25,6 +25,10 @@ inline constexpr const wchar_t* kNoImagesText = L"Не найдены ISO-обр
 inline constexpr const wchar_t* kNoFreeLetterText =
     L"Нет свободной буквы диска для подключения образа!";
 
+// Why start-up stops when the work folder is not one only administrators
+// could have prepared.
+std::wstring UntrustedWorkFolderText(const std::wstring& folder);
+
 // The file name without its folder, cut at the first full stop, every letter
 // after the first in lower case: C:\x\TOLVEX.exe gives "Tolvex".
 std::wstring ApplicationTitle(const std::wstring& moduleFileName);

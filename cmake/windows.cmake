@@ -67,7 +67,7 @@ set_source_files_properties(resources/TOLVEX.rc PROPERTIES OBJECT_DEPENDS
 # --- The Win32 face of the platform ---------------------------------------
 add_library(tolvex_win32 STATIC platform/win32/Win32Os.cpp platform/win32/Win32Form.cpp)
 target_compile_options(tolvex_win32 PRIVATE -Wall -Wextra ${TOLVEX_RELEASE_FLAGS})
-target_link_libraries(tolvex_win32 PUBLIC tolvex_logic comctl32 shell32 gdi32 user32)
+target_link_libraries(tolvex_win32 PUBLIC tolvex_logic comctl32 shell32 gdi32 user32 advapi32)
 
 # --- TOLVEX.exe -----------------------------------------------------------
 enable_language(RC)
@@ -99,3 +99,4 @@ ExternalProject_Add(windows_tests
   BUILD_ALWAYS ON
   EXCLUDE_FROM_ALL ON)
 add_dependencies(windows_tests TOLVEX)
+add_subdirectory(tests/e2e/inspector)

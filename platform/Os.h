@@ -65,6 +65,15 @@ class Os {
   // Files and folders.
   virtual std::optional<std::uint32_t> FileAttributes(const std::wstring& path) = 0;
   virtual bool MakeDirectory(const std::wstring& path) = 0;  // one level
+  // One level, with a protected descriptor of its own: administrators and
+  // the system have full control, the interactive user may read and run,
+  // nothing is inherited from the parent.  What is created inside inherits it.
+  virtual bool MakeProtectedDirectory(const std::wstring& path) = 0;
+  // A real directory at that very path (no link or junction on the way)
+  // owned by the administrators, the system, or whoever this elevated
+  // process makes the owner of what it creates: nobody else can have put
+  // anything inside.
+  virtual bool IsTrustedDirectory(const std::wstring& path) = 0;
   // The entries matching `pattern` (folder\mask); nullopt when the folder
   // cannot be enumerated at all.
   virtual std::optional<std::vector<FindEntry>> FindFiles(const std::wstring& pattern) = 0;

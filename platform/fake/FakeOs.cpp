@@ -16,7 +16,7 @@ bool IsDriveRoot(const std::wstring& path) { return path.size() == 2 && path[1] 
 }  // namespace
 
 void FakeOs::AddFolder(const std::wstring& path, std::uint32_t attributes) {
-  entries_.push_back({path, true, attributes | kAttrDirectory, {}, false});
+  entries_.push_back({path, true, attributes | kAttrDirectory, {}, false, true});
 }
 
 void FakeOs::AddFile(const std::wstring& path, std::vector<std::uint8_t> bytes,
@@ -25,7 +25,7 @@ void FakeOs::AddFile(const std::wstring& path, std::vector<std::uint8_t> bytes,
     existing->bytes = std::move(bytes);
     return;
   }
-  entries_.push_back({path, false, attributes, std::move(bytes), false});
+  entries_.push_back({path, false, attributes, std::move(bytes), false, true});
 }
 
 FakeOs::Entry* FakeOs::Find(const std::wstring& path) {
@@ -57,6 +57,17 @@ bool FakeOs::MakeDirectory(const std::wstring& path) {
   if (Find(path) || (!IsDriveRoot(parent) && !parent.empty() && !Find(parent))) return false;
   AddFolder(path);
   return true;
+}
+
+bool FakeOs::MakeProtectedDirectory(const std::wstring& path) {
+  const bool made = MakeDirectory(path);
+  events.back() = L"mkdir protected " + path;
+  return made;
+}
+
+bool FakeOs::IsTrustedDirectory(const std::wstring& path) {
+  const Entry* entry = Find(path);
+  return entry && entry->directory && entry->trusted;
 }
 
 std::optional<std::vector<FindEntry>> FakeOs::FindFiles(const std::wstring& pattern) {
@@ -93,7 +104,7 @@ FileHandle FakeOs::CreateOrTruncate(const std::wstring& path, std::wstring& erro
     return 0;
   }
   if (!entry) {
-    entries_.push_back({path, false, 0, {}, false});
+    entries_.push_back({path, false, 0, {}, false, true});
     entry = &entries_.back();
   }
   entry->bytes.clear();

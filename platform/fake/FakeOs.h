@@ -26,6 +26,7 @@ class FakeOs : public Os {
     std::uint32_t attributes = 0;
     std::vector<std::uint8_t> bytes;
     bool locked = false;  // cannot be created or truncated (in use, no rights)
+    bool trusted = true;  // a real directory owned by the administrators
   };
   struct Child {
     ShellRequest request;
@@ -67,6 +68,8 @@ class FakeOs : public Os {
   std::wstring GetEnv(const std::wstring& name) override;
   std::optional<std::uint32_t> FileAttributes(const std::wstring& path) override;
   bool MakeDirectory(const std::wstring& path) override;
+  bool MakeProtectedDirectory(const std::wstring& path) override;
+  bool IsTrustedDirectory(const std::wstring& path) override;
   std::optional<std::vector<FindEntry>> FindFiles(const std::wstring& pattern) override;
   std::optional<std::vector<std::uint8_t>> ReadFile(const std::wstring& path) override;
   FileHandle CreateOrTruncate(const std::wstring& path, std::wstring& error) override;

@@ -1,5 +1,7 @@
 #include "platform/win32/Win32Os.h"
 
+#include <aclapi.h>
+#include <sddl.h>
 #include <tlhelp32.h>
 
 #include "platform/Decimal.h"
@@ -74,6 +76,100 @@ std::optional<std::uint32_t> Win32Os::FileAttributes(const std::wstring& path) {
 
 bool Win32Os::MakeDirectory(const std::wstring& path) {
   return ::CreateDirectoryW(path.c_str(), nullptr) != FALSE;
+}
+
+bool Win32Os::MakeProtectedDirectory(const std::wstring& path) {
+  // Owner: Administrators.  Protected DACL: Administrators and SYSTEM full
+  // control, interactive users read and execute, inherited by everything
+  // created inside.
+  static const wchar_t kDescriptor[] =
+      L"O:BAD:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;IU)";
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(kDescriptor, SDDL_REVISION_1,
+                                                              &descriptor, nullptr)) {
+    return false;
+  }
+  SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+  const bool made = ::CreateDirectoryW(path.c_str(), &attributes) != FALSE;
+  ::LocalFree(descriptor);
+  return made;
+}
+
+namespace {
+
+// The path as the file system resolves it, without the "\\?\" prefix; a link
+// or junction anywhere on the way makes it differ from the path asked for.
+std::wstring ResolvedPath(HANDLE file) {
+  wchar_t buffer[MAX_PATH * 2];
+  const DWORD length = ::GetFinalPathNameByHandleW(file, buffer, MAX_PATH * 2,
+                                                   FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  if (length == 0 || length >= MAX_PATH * 2) return std::wstring();
+  std::wstring path(buffer, length);
+  if (path.rfind(L"\\\\?\\UNC\\", 0) == 0) return L"\\" + path.substr(7);
+  if (path.rfind(L"\\\\?\\", 0) == 0) return path.substr(4);
+  return path;
+}
+
+std::wstring LongPath(const std::wstring& path) {
+  wchar_t full[MAX_PATH * 2];
+  const DWORD fullLength = ::GetFullPathNameW(path.c_str(), MAX_PATH * 2, full, nullptr);
+  if (fullLength == 0 || fullLength >= MAX_PATH * 2) return path;
+  wchar_t longer[MAX_PATH * 2];
+  const DWORD length = ::GetLongPathNameW(full, longer, MAX_PATH * 2);
+  return length && length < MAX_PATH * 2 ? std::wstring(longer, length) : std::wstring(full);
+}
+
+bool SameText(const std::wstring& a, const std::wstring& b) {
+  return ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                                static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+// The owner this process gives what it creates: the administrators for an
+// elevated administrator.
+bool IsDefaultOwner(PSID owner) {
+  UniqueHandle token;
+  HANDLE raw = nullptr;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &raw)) return false;
+  token.reset(raw);
+  union {
+    TOKEN_OWNER owner;
+    BYTE bytes[SECURITY_MAX_SID_SIZE + sizeof(TOKEN_OWNER)];
+  } info;
+  DWORD size = 0;
+  return ::GetTokenInformation(token.get(), TokenOwner, &info, sizeof info, &size) &&
+         ::EqualSid(owner, info.owner.Owner);
+}
+
+// Wine keeps no owners on files: every file reads back as owned by the one
+// Unix user, so there the owner cannot tell anybody apart.
+bool RunsOnWine() {
+  return ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+}
+
+}  // namespace
+
+bool Win32Os::IsTrustedDirectory(const std::wstring& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
+      (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    return false;
+  }
+  UniqueFile folder(::CreateFileW(path.c_str(), READ_CONTROL,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!folder || !SameText(ResolvedPath(folder.get()), LongPath(path))) return false;
+  if (RunsOnWine()) return true;
+
+  PSID owner = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (::GetSecurityInfo(folder.get(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr,
+                        nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
+    return false;
+  }
+  const bool trusted = owner && (::IsWellKnownSid(owner, WinBuiltinAdministratorsSid) ||
+                                 ::IsWellKnownSid(owner, WinLocalSystemSid) || IsDefaultOwner(owner));
+  ::LocalFree(descriptor);
+  return trusted;
 }
 
 std::optional<std::vector<FindEntry>> Win32Os::FindFiles(const std::wstring& pattern) {

@@ -21,6 +21,8 @@ class Win32Os : public Os {
   std::wstring GetEnv(const std::wstring& name) override;
   std::optional<std::uint32_t> FileAttributes(const std::wstring& path) override;
   bool MakeDirectory(const std::wstring& path) override;
+  bool MakeProtectedDirectory(const std::wstring& path) override;
+  bool IsTrustedDirectory(const std::wstring& path) override;
   std::optional<std::vector<FindEntry>> FindFiles(const std::wstring& pattern) override;
   std::optional<std::vector<std::uint8_t>> ReadFile(const std::wstring& path) override;
   FileHandle CreateOrTruncate(const std::wstring& path, std::wstring& error) override;

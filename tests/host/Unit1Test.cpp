@@ -93,7 +93,7 @@ TEST_F(Machine, TwoImagesPrepareTheWorkFolderAndWait) {
   os.AddFile(L"C:\\Games\\a.iso");
   EXPECT_EQ(Create(), -1);
   Events expected{L"shell cmd.exe /d /c rd \"C:\\T\\KORVEL\\TOLVEX\" /s /q",
-                  L"mkdir C:\\T\\KORVEL", L"mkdir C:\\T\\KORVEL\\TOLVEX",
+                  L"mkdir C:\\T\\KORVEL", L"mkdir protected C:\\T\\KORVEL\\TOLVEX",
                   L"mkdir C:\\T\\KORVEL\\TOLVEX\\x86", L"mkdir C:\\T\\KORVEL\\TOLVEX\\x64"};
   for (const auto& item : payload::kItems) expected.push_back(std::wstring(L"create C:\\T") + item.target);
   EXPECT_EQ(os.events, expected);
@@ -112,6 +112,22 @@ TEST_F(Machine, TwoImagesPrepareTheWorkFolderAndWait) {
   const auto& rd = Launch(L"cmd.exe");
   EXPECT_FALSE(rd.lpDirectory.has_value());
   EXPECT_EQ(rd.nShow, 0);
+}
+
+TEST_F(Machine, WorkFolderSomebodyElsePreparedStopsStartUp) {
+  os.AddFile(L"C:\\Games\\a.iso");
+  os.AddFolder(L"C:\\T\\KORVEL");
+  os.AddFolder(L"C:\\T\\KORVEL\\TOLVEX");
+  os.Find(L"C:\\T\\KORVEL\\TOLVEX")->trusted = false;  // survived the deletion: a link, say
+  EXPECT_EQ(Create(), -1);
+  EXPECT_EQ(os.events.back(),
+            L"error [Tolvex] Рабочая папка C:\\T\\KORVEL\\TOLVEX подменена (ссылка или чужая "
+            L"папка). Программа не будет запущена из неё!");
+  EXPECT_EQ(std::count_if(os.events.begin(), os.events.end(),
+                          [](const std::wstring& e) { return e.rfind(L"create ", 0) == 0; }),
+            0)
+      << "nothing written";
+  EXPECT_EQ(os.children.size(), 1u) << "only the deletion ran";
 }
 
 TEST_F(Machine, LayoutMeasuresTheLongestName) {
