@@ -25,7 +25,7 @@ struct UnixDrive {
   DWORD serial;
   ULONGLONG unix_dev;
   WCHAR letter;
-  USHORT mount_point_offset;  // NUL-terminated Unix path; 0 with device_offset 0 removes
+  USHORT mount_point_offset;  // NUL-terminated Unix path
   USHORT device_offset;
   USHORT label_offset;
 };
@@ -38,14 +38,15 @@ comp::FileHandle OpenMountManager() {
                                       nullptr));
 }
 
-DWORD DefineUnixDrive(wchar_t letter, const std::string& mount_point) {
+// `type` DRIVE_NO_ROOT_DIR with no mount point removes the drive; any other
+// type without one would leave an empty drive behind, still taking the letter.
+DWORD DefineUnixDrive(wchar_t letter, UINT type, const std::string& mount_point) {
   comp::FileHandle manager = OpenMountManager();
   if (!manager) return GetLastError();
   std::vector<BYTE> request(sizeof(UnixDrive) + mount_point.size() + 1);
   auto* drive = reinterpret_cast<UnixDrive*>(request.data());
   drive->size = static_cast<ULONG>(request.size());
-  // An image is a disc: programs that look for their disc check for this.
-  drive->type = DRIVE_CDROM;
+  drive->type = type;
   drive->letter = static_cast<WCHAR>(letter - L'A' + L'a');
   if (!mount_point.empty()) {
     drive->mount_point_offset = sizeof(UnixDrive);
@@ -88,7 +89,8 @@ DWORD Map(wchar_t letter, const std::wstring& folder) {
   if (wine::Detected()) {
     std::string unix_folder = wine::UnixPath(folder);
     if (unix_folder.empty()) return ERROR_PATH_NOT_FOUND;
-    return DefineUnixDrive(letter, unix_folder);
+    // An image is a disc: programs that look for their disc check for this.
+    return DefineUnixDrive(letter, DRIVE_CDROM, unix_folder);
   }
   // Global needs SeCreateGlobalPrivilege (administrators have it); without it
   // the letter is still seen by every process of this logon.
@@ -102,7 +104,7 @@ DWORD Map(wchar_t letter, const std::wstring& folder) {
 }
 
 DWORD Unmap(wchar_t letter, const std::wstring& folder) {
-  if (wine::Detected()) return DefineUnixDrive(letter, {});
+  if (wine::Detected()) return DefineUnixDrive(letter, DRIVE_NO_ROOT_DIR, {});
   std::wstring target = RawTarget(folder);
   constexpr DWORD kRemove = DDD_REMOVE_DEFINITION | DDD_RAW_TARGET_PATH | DDD_EXACT_MATCH_ON_REMOVE;
   // Whichever of the two Map made; the other fails harmlessly.
