@@ -51,11 +51,12 @@ def run_suite(name: str, argv: list[str], env: dict[str, str] | None = None,
     return passed, failed, skipped
 
 
-def windows_suite(arch: str, display: dict[str, str]) -> tuple[int, int, int]:
+def windows_suite(arch: str) -> tuple[int, int, int]:
     xml = RESULTS / f"windows-{arch}.xml"
     with wineenv.Prefix(f"windows-tests-{arch}", arch) as prefix:
-        env = prefix.env(display)
-        env["GTEST_OUTPUT"] = f"xml:{xml}"
+        env = prefix.env()
+        # A Windows path: Wine reads "/work/..." as a path on the current drive.
+        env["GTEST_OUTPUT"] = "xml:Z:" + str(xml).replace("/", "\\")
         return run_suite(f"windows-{arch}",
                          ["ctest", "--output-on-failure", "--test-dir",
                           str(BUILD / "windows" / "tests-windows")], env=env)
@@ -66,12 +67,15 @@ def main() -> int:
     for old in RESULTS.glob("*.xml"):
         old.unlink()
     display = wineenv.Display()
+    # Every prefix must see the display from its first program on: a prefix
+    # whose desktop started without one never delivers timer messages.
+    os.environ.update(display.env())
     try:
         totals = [run_suite("host", [str(BUILD / "host" / "tests" / "host" / "host_tests"),
                                      f"--gtest_output=xml:{RESULTS / 'host.xml'}"])]
         for arch in wineenv.ARCHES:
-            totals.append(windows_suite(arch, display.env()))
-        env = dict(os.environ, **display.env())
+            totals.append(windows_suite(arch))
+        env = dict(os.environ)
         for suite in ("components", "e2e"):
             if (ROOT / "tests" / suite).is_dir():
                 totals.append(run_suite(suite, [PYTHON, "-m", "pytest", "-q", "-p", "no:cacheprovider",
