@@ -6,10 +6,11 @@
 
 namespace app {
 
-std::wstring WorkFolder(const std::wstring& temp);                              // {temp}\KORVEL\TOLVEX
-std::wstring ArchFolder(const std::wstring& temp, const std::wstring& arch);   // ...\x{arch}
-std::wstring ControlProgram(const std::wstring& temp, const std::wstring& arch);  // ...\x{arch}\imdisk.exe
-std::wstring ImageProgram(const std::wstring& drive);                          // {drive}\KORVEL\Vimbrel.exe
+std::wstring WorkFolder(const std::wstring& temp);  // {temp}\KORVEL\TOLVEX
+std::wstring ArchFolder(const std::wstring& temp, const std::wstring& arch);  // ...\x{arch}
+std::wstring ControlProgram(const std::wstring& temp,
+                            const std::wstring& arch);  // ...\x{arch}\imdisk.exe
+std::wstring ImageProgram(const std::wstring& drive);   // {drive}\KORVEL\Vimbrel.exe
 
 // cmd.exe parameters that remove the work folder.  /d keeps the user's
 // AutoRun command out of our elevated command processor.

@@ -4,7 +4,9 @@ namespace app {
 
 namespace {
 
-wchar_t FoldAsciiLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') ? wchar_t(c - L'A' + L'a') : c; }
+wchar_t FoldAsciiLetter(wchar_t c) {
+  return (c >= L'A' && c <= L'Z') ? wchar_t(c - L'A' + L'a') : c;
+}
 
 // The listing API refuses folders this long before it touches the disk.
 constexpr std::size_t kMaxFolderLength = 248;

@@ -38,7 +38,8 @@ bool DirectoryExists(platform::Os& os, const std::wstring& path) {
 
 std::wstring ApplicationTitle(const std::wstring& moduleFileName) {
   const auto slash = moduleFileName.find_last_of(L"\\/");
-  std::wstring title = slash == std::wstring::npos ? moduleFileName : moduleFileName.substr(slash + 1);
+  std::wstring title =
+      slash == std::wstring::npos ? moduleFileName : moduleFileName.substr(slash + 1);
   title = title.substr(0, title.find(L'.'));
   for (std::size_t i = 1; i < title.size(); ++i) title[i] = ToLower(title[i]);
   return title;
@@ -177,7 +178,8 @@ void TForm1::Button1Click() {
 
   launch::ExecAndWait(os_, window_.Handle(), L"cmd.exe", InstallParameters(Temp(), imagePath()),
                       WorkFolder(Temp()), launch::kHidden);
-  const platform::ProcessHandle attach = StartControlProgram(AttachParameters(imagePath(), EmptyDisk));
+  const platform::ProcessHandle attach =
+      StartControlProgram(AttachParameters(imagePath(), EmptyDisk));
 
   bool found = false;
   for (int test = 0; test < kImageProgramTests && !found; ++test) {

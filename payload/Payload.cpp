@@ -46,8 +46,8 @@ std::wstring TrimSystemMessage(std::wstring message) {
   return message;
 }
 
-platform::Failure ExtractResource(platform::Os& os, const std::wstring& type, const std::wstring& name,
-                     const std::wstring& target) {
+platform::Failure ExtractResource(platform::Os& os, const std::wstring& type,
+                                  const std::wstring& name, const std::wstring& target) {
   const auto item = os.GetResource(type, name);
   if (!item) return platform::Error{L"Resource " + name + L" not found"};
 
@@ -57,7 +57,8 @@ platform::Failure ExtractResource(platform::Os& os, const std::wstring& type, co
     return platform::Error{L"Cannot create file \"" + target + L"\". " + TrimSystemMessage(reason)};
   }
   OpenFile file(os, handle);
-  if (!os.WriteFile(file.get(), item->data, item->size)) return platform::Error{L"Stream write error"};
+  if (!os.WriteFile(file.get(), item->data, item->size))
+    return platform::Error{L"Stream write error"};
   return std::nullopt;
 }
 
@@ -78,7 +79,8 @@ platform::Failure WritePayload(platform::Os& os, const std::wstring& temp) {
     const std::wstring target = temp + entry.target;
     const auto item = os.GetResource(kResourceType, entry.resourceName);
     if (item && HoldsExactly(os, target, *item)) continue;
-    if (auto failure = ExtractResource(os, kResourceType, entry.resourceName, target)) return failure;
+    if (auto failure = ExtractResource(os, kResourceType, entry.resourceName, target))
+      return failure;
   }
   return std::nullopt;
 }

@@ -35,8 +35,9 @@ std::wstring TrimSystemMessage(std::wstring message);
 
 // Writes one resource to `target`, replacing whatever file was there.
 // Every failure comes back with its user-facing text.
-[[nodiscard]] platform::Failure ExtractResource(platform::Os& os, const std::wstring& type, const std::wstring& name,
-                     const std::wstring& target);
+[[nodiscard]] platform::Failure ExtractResource(platform::Os& os, const std::wstring& type,
+                                                const std::wstring& name,
+                                                const std::wstring& target);
 
 // Creates `path` with every missing parent; reports, never raises.
 bool ForceDirectories(platform::Os& os, const std::wstring& path);

@@ -90,7 +90,8 @@ class Os {
     const std::uint8_t* data = nullptr;
     std::size_t size = 0;
   };
-  virtual std::optional<Resource> GetResource(const std::wstring& type, const std::wstring& name) = 0;
+  virtual std::optional<Resource> GetResource(const std::wstring& type,
+                                              const std::wstring& name) = 0;
 
   // Drives.
   virtual unsigned DriveType(const std::wstring& root) = 0;

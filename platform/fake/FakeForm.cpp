@@ -18,7 +18,8 @@ FakeForm::FakeForm(int dpi, std::vector<std::wstring>* log) : log_(log) {
   using D = app::Design;
   // Outer size: the client area plus a thin frame and a caption, as a fixed
   // single border would add.
-  bounds[Control::Form] = {0, 0, Scale(D::kClientWidth, dpi) + 6, Scale(D::kClientHeight, dpi) + 25};
+  bounds[Control::Form] = {0, 0, Scale(D::kClientWidth, dpi) + 6,
+                           Scale(D::kClientHeight, dpi) + 25};
   bounds[Control::Label1] = Scale(D::kLabel1, dpi);
   bounds[Control::ListBox1] = Scale(D::kListBox1, dpi);
   bounds[Control::Button1] = Scale(D::kButton1, dpi);

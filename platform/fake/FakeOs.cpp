@@ -126,7 +126,8 @@ void FakeOs::CloseFile(FileHandle file) {
   --openFiles;
 }
 
-std::optional<Os::Resource> FakeOs::GetResource(const std::wstring& type, const std::wstring& name) {
+std::optional<Os::Resource> FakeOs::GetResource(const std::wstring& type,
+                                                const std::wstring& name) {
   const auto it = resources.find(name);
   if (type != L"RT_RCDATA" || it == resources.end()) return std::nullopt;
   return Resource{it->second.data(), it->second.size()};

@@ -30,8 +30,8 @@ class FakeOs : public Os {
   };
   struct Child {
     ShellRequest request;
-    int slicesToRun = 0;       // waits that time out before it ends
-    bool waitFails = false;    // every wait on it fails
+    int slicesToRun = 0;     // waits that time out before it ends
+    bool waitFails = false;  // every wait on it fails
     bool closed = false;
     unsigned exitCode = 0;
   };
@@ -39,7 +39,7 @@ class FakeOs : public Os {
   // --- set-up -------------------------------------------------------------
   std::wstring moduleFileName = L"C:\\Games\\TOLVEX.exe";
   std::map<std::wstring, std::wstring> environment;
-  std::map<std::wstring, unsigned> driveTypes;  // unset letters: no root dir
+  std::map<std::wstring, unsigned> driveTypes;                  // unset letters: no root dir
   std::map<std::wstring, std::vector<std::uint8_t>> resources;  // by name, type RT_RCDATA
   std::set<std::wstring> unlistable;                            // folders FindFiles fails on
   std::size_t diskSpace = SIZE_MAX;                             // bytes left for writes
@@ -59,7 +59,7 @@ class FakeOs : public Os {
   // --- what happened ------------------------------------------------------
   std::vector<std::wstring> events;
   std::vector<std::wstring> probes;  // every path whose attributes were asked for
-  std::vector<Child> children;  // handle N is children[N - 1]
+  std::vector<Child> children;       // handle N is children[N - 1]
   int messagePumps = 0;
   int openFiles = 0;
 
@@ -89,7 +89,7 @@ class FakeOs : public Os {
   [[noreturn]] void ExitProcess(unsigned code) override;
 
  private:
-  std::vector<Entry> entries_;          // in the order the folder would list them
+  std::vector<Entry> entries_;  // in the order the folder would list them
   std::map<FileHandle, std::wstring> open_;
   FileHandle nextFile_ = 1;
 };

@@ -16,8 +16,8 @@ constexpr int kIconId = 1;
 // (Windows 10), else the display's.
 int DpiOf(HWND hwnd) {
   using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-  const auto getDpi = reinterpret_cast<GetDpiForWindowFn>(
-      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+  const auto getDpi = reinterpret_cast<GetDpiForWindowFn>(reinterpret_cast<void*>(
+      ::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
   if (getDpi) {
     if (const UINT dpi = getDpi(hwnd)) return static_cast<int>(dpi);
   }
@@ -30,7 +30,8 @@ int DpiOf(HWND hwnd) {
 // A window's device context with a font selected, given back on scope exit.
 class FontDc {
  public:
-  FontDc(HWND hwnd, HFONT font) : hwnd_(hwnd), dc_(::GetDC(hwnd)), old_(::SelectObject(dc_, font)) {}
+  FontDc(HWND hwnd, HFONT font)
+      : hwnd_(hwnd), dc_(::GetDC(hwnd)), old_(::SelectObject(dc_, font)) {}
   FontDc(const FontDc&) = delete;
   FontDc& operator=(const FontDc&) = delete;
   ~FontDc() {
@@ -83,9 +84,8 @@ Win32Form::Win32Form(HINSTANCE instance) : instance_(instance) {
   label_ = CreateChild(L"STATIC", app::kLabelCaption, SS_LEFT | SS_NOPREFIX, 0, D::kLabel1, 0);
   const SIZE caption = Extent(hwnd_, font_.get(), app::kLabelCaption);
   ::SetWindowPos(label_, nullptr, 0, 0, caption.cx, caption.cy, SWP_NOMOVE | SWP_NOZORDER);
-  list_ = CreateChild(L"LISTBOX", L"",
-                      WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT, WS_EX_CLIENTEDGE,
-                      D::kListBox1, kListId);
+  list_ = CreateChild(L"LISTBOX", L"", WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
+                      WS_EX_CLIENTEDGE, D::kListBox1, kListId);
   ::SendMessageW(list_, LB_SETITEMHEIGHT, 0, Scale(D::kItemHeight));
   button_ = CreateChild(L"BUTTON", app::kButtonCaption, WS_TABSTOP | BS_PUSHBUTTON, 0, D::kButton1,
                         kButtonId);
@@ -97,10 +97,10 @@ Win32Form::~Win32Form() {
 
 HWND Win32Form::CreateChild(const wchar_t* className, const wchar_t* text, DWORD style,
                             DWORD exStyle, const Bounds& design, int id) {
-  const HWND child = ::CreateWindowExW(
-      exStyle, className, text, WS_CHILD | WS_VISIBLE | style, Scale(design.left), Scale(design.top),
-      Scale(design.width), Scale(design.height), hwnd_,
-      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
+  const HWND child =
+      ::CreateWindowExW(exStyle, className, text, WS_CHILD | WS_VISIBLE | style, Scale(design.left),
+                        Scale(design.top), Scale(design.width), Scale(design.height), hwnd_,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
   ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
   return child;
 }
@@ -216,9 +216,7 @@ std::wstring Win32Form::ItemText(int index) {
   return text;
 }
 
-bool Win32Form::Selected(int index) {
-  return ::SendMessageW(list_, LB_GETCURSEL, 0, 0) == index;
-}
+bool Win32Form::Selected(int index) { return ::SendMessageW(list_, LB_GETCURSEL, 0, 0) == index; }
 
 void Win32Form::Select(int index) { ::SendMessageW(list_, LB_SETCURSEL, index, 0); }
 

@@ -45,7 +45,8 @@ std::wstring SystemMessage(DWORD code) {
 std::wstring Win32Os::ModuleFileName() {
   std::wstring name(MAX_PATH, L'\0');
   for (;;) {
-    const DWORD length = ::GetModuleFileNameW(nullptr, name.data(), static_cast<DWORD>(name.size()));
+    const DWORD length =
+        ::GetModuleFileNameW(nullptr, name.data(), static_cast<DWORD>(name.size()));
     if (length < name.size()) {
       name.resize(length);
       return name;
@@ -166,8 +167,9 @@ bool Win32Os::IsTrustedDirectory(const std::wstring& path) {
                         nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
     return false;
   }
-  const bool trusted = owner && (::IsWellKnownSid(owner, WinBuiltinAdministratorsSid) ||
-                                 ::IsWellKnownSid(owner, WinLocalSystemSid) || IsDefaultOwner(owner));
+  const bool trusted =
+      owner && (::IsWellKnownSid(owner, WinBuiltinAdministratorsSid) ||
+                ::IsWellKnownSid(owner, WinLocalSystemSid) || IsDefaultOwner(owner));
   ::LocalFree(descriptor);
   return trusted;
 }
@@ -215,7 +217,8 @@ FileHandle Win32Os::CreateOrTruncate(const std::wstring& path, std::wstring& err
 bool Win32Os::WriteFile(FileHandle file, const std::uint8_t* data, std::size_t size) {
   while (size > 0) {
     DWORD written = 0;
-    if (!::WriteFile(AsHandle(file), data, static_cast<DWORD>(size), &written, nullptr) || !written) {
+    if (!::WriteFile(AsHandle(file), data, static_cast<DWORD>(size), &written, nullptr) ||
+        !written) {
       return false;
     }
     data += written;
@@ -226,7 +229,8 @@ bool Win32Os::WriteFile(FileHandle file, const std::uint8_t* data, std::size_t s
 
 void Win32Os::CloseFile(FileHandle file) { ::CloseHandle(AsHandle(file)); }
 
-std::optional<Os::Resource> Win32Os::GetResource(const std::wstring& type, const std::wstring& name) {
+std::optional<Os::Resource> Win32Os::GetResource(const std::wstring& type,
+                                                 const std::wstring& name) {
   const HRSRC info = ::FindResourceW(resources_, name.c_str(), type.c_str());
   if (!info) return std::nullopt;
   const HGLOBAL loaded = ::LoadResource(resources_, info);

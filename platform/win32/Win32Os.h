@@ -1,8 +1,8 @@
 // The Win32 face of platform::Os.
 #pragma once
 
-#include <windows.h>
 #include <shellapi.h>
+#include <windows.h>
 
 #include "platform/Os.h"
 

@@ -1,7 +1,6 @@
-#include "app/ImageList.h"
-
 #include <gtest/gtest.h>
 
+#include "app/ImageList.h"
 #include "platform/fake/FakeOs.h"
 
 namespace {
@@ -23,15 +22,14 @@ TEST_P(IsoMask, WholeLongNameWithOnlyLatinLettersFolded) {
   EXPECT_EQ(app::MatchesIsoMask(GetParam().name), GetParam().matches) << GetParam().name;
 }
 
-INSTANTIATE_TEST_SUITE_P(Names, IsoMask,
-                         testing::Values(MaskCase{L"a.iso", true}, MaskCase{L"a.ISO", true},
-                                         MaskCase{L"Игра.iso", true}, MaskCase{L".iso", true},
-                                         MaskCase{L"a.IsO", true}, MaskCase{L"a.isox", false},
-                                         MaskCase{L"a.iso.bak", false}, MaskCase{L"aiso", false},
-                                         MaskCase{L"iso", false}, MaskCase{L"a.is", false},
-                                         // Only a-z fold: a full-width or Cyrillic look-alike does not.
-                                         MaskCase{L"a.\xFF29SO", false},
-                                         MaskCase{L"a.is\x043E", false}));
+INSTANTIATE_TEST_SUITE_P(
+    Names, IsoMask,
+    testing::Values(MaskCase{L"a.iso", true}, MaskCase{L"a.ISO", true}, MaskCase{L"Игра.iso", true},
+                    MaskCase{L".iso", true}, MaskCase{L"a.IsO", true}, MaskCase{L"a.isox", false},
+                    MaskCase{L"a.iso.bak", false}, MaskCase{L"aiso", false},
+                    MaskCase{L"iso", false}, MaskCase{L"a.is", false},
+                    // Only a-z fold: a full-width or Cyrillic look-alike does not.
+                    MaskCase{L"a.\xFF29SO", false}, MaskCase{L"a.is\x043E", false}));
 
 TEST(LongestName, FirstOfEqualLengthWins) {
   EXPECT_EQ(app::LongestNameIndex({L"abc.iso", L"xyz.iso"}), 0u);
@@ -41,7 +39,8 @@ TEST(LongestName, FirstOfEqualLengthWins) {
 
 TEST(LongestName, CountsUtf16Units) {
   // One character outside the BMP is two UTF-16 units, as Windows counts it.
-  EXPECT_EQ(app::Utf16Length(std::wstring(L"ab") + wchar_t(0x1F600)), sizeof(wchar_t) > 2 ? 4u : 3u);
+  EXPECT_EQ(app::Utf16Length(std::wstring(L"ab") + wchar_t(0x1F600)),
+            sizeof(wchar_t) > 2 ? 4u : 3u);
 }
 
 TEST(ListImages, TakesFilesOfAnyAttributeInEnumerationOrder) {

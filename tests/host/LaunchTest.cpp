@@ -1,7 +1,6 @@
-#include "launch/Launch.h"
-
 #include <gtest/gtest.h>
 
+#include "launch/Launch.h"
 #include "platform/fake/FakeOs.h"
 
 namespace {
@@ -73,7 +72,8 @@ TEST(ShellRequest, FieldsAsTheShellGetsThem) {
 }
 
 TEST(ShellRequest, OnlyShowFlagOneShows) {
-  for (const auto& [flag, nShow] : std::vector<std::pair<int, int>>{{1, 5}, {0, 0}, {2, 0}, {-1, 0}}) {
+  for (const auto& [flag, nShow] :
+       std::vector<std::pair<int, int>>{{1, 5}, {0, 0}, {2, 0}, {-1, 0}}) {
     EXPECT_EQ(launch::MakeShellRequest(0, L"a", L"", L"", flag).nShow, nShow) << flag;
   }
 }

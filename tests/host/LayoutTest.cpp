@@ -1,6 +1,6 @@
-#include "app/Layout.h"
-
 #include <gtest/gtest.h>
+
+#include "app/Layout.h"
 
 namespace {
 

@@ -1,7 +1,6 @@
-#include "payload/Payload.h"
-
 #include <gtest/gtest.h>
 
+#include "payload/Payload.h"
 #include "platform/fake/FakeOs.h"
 
 namespace {
@@ -106,10 +105,11 @@ INSTANTIATE_TEST_SUITE_P(
     Failures, Extract,
     testing::Values(
         ExtractCase{"missing resource", [](FakeOs&) {}, L"NOSUCH", L"Resource NOSUCH not found"},
-        ExtractCase{"directory in the way",
-                    [](FakeOs& os) { os.AddFolder(L"C:\\T\\KORVEL\\TOLVEX\\x86\\imdisk.sys"); },
-                    L"IMDISKSYS86",
-                    L"Cannot create file \"C:\\T\\KORVEL\\TOLVEX\\x86\\imdisk.sys\". Access is denied"},
+        ExtractCase{
+            "directory in the way",
+            [](FakeOs& os) { os.AddFolder(L"C:\\T\\KORVEL\\TOLVEX\\x86\\imdisk.sys"); },
+            L"IMDISKSYS86",
+            L"Cannot create file \"C:\\T\\KORVEL\\TOLVEX\\x86\\imdisk.sys\". Access is denied"},
         ExtractCase{"no such folder",
                     [](FakeOs& os) { os.Find(L"C:\\T\\KORVEL\\TOLVEX\\x86")->path = L"gone"; },
                     L"IMDISKSYS86",
@@ -126,9 +126,9 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(Payload, PartlyWrittenFileStays) {
   MakeFolders();
   os.diskSpace = 4;
-  EXPECT_EQ(ErrorOf(payload::ExtractResource(os, L"RT_RCDATA", L"IMDISKSYS86",
-                                             L"C:\\T\\KORVEL\\x.sys")),
-            L"Stream write error");
+  EXPECT_EQ(
+      ErrorOf(payload::ExtractResource(os, L"RT_RCDATA", L"IMDISKSYS86", L"C:\\T\\KORVEL\\x.sys")),
+      L"Stream write error");
   EXPECT_EQ(os.Find(L"C:\\T\\KORVEL\\x.sys")->bytes.size(), 4u);
 }
 
@@ -143,8 +143,9 @@ TEST(ForceDirectories, CreatesEveryMissingParent) {
   FakeOs os;
   os.AddFolder(L"C:\\T");
   EXPECT_TRUE(payload::ForceDirectories(os, L"C:\\T\\KORVEL\\TOLVEX\\x86"));
-  EXPECT_EQ(os.events, (std::vector<std::wstring>{L"mkdir C:\\T\\KORVEL", L"mkdir C:\\T\\KORVEL\\TOLVEX",
-                                                  L"mkdir C:\\T\\KORVEL\\TOLVEX\\x86"}));
+  EXPECT_EQ(os.events,
+            (std::vector<std::wstring>{L"mkdir C:\\T\\KORVEL", L"mkdir C:\\T\\KORVEL\\TOLVEX",
+                                       L"mkdir C:\\T\\KORVEL\\TOLVEX\\x86"}));
   EXPECT_FALSE(payload::ForceDirectories(os, L""));
 }
 

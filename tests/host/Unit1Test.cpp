@@ -1,8 +1,7 @@
-#include "app/Unit1.h"
-
 #include <gtest/gtest.h>
 
 #include "app/Commands.h"
+#include "app/Unit1.h"
 #include "payload/Payload.h"
 #include "platform/fake/FakeForm.h"
 #include "platform/fake/FakeOs.h"
@@ -38,7 +37,8 @@ struct Machine : testing::Test {
       return os.StartChild(r, r.lpFile == L"F:\\KORVEL\\Vimbrel.exe" ? programSlices : 0);
     };
     os.onSleep = [this] {
-      if (attached && ++pausesSinceAttach == appearsAfterPauses) os.AddFile(L"F:\\KORVEL\\Vimbrel.exe");
+      if (attached && ++pausesSinceAttach == appearsAfterPauses)
+        os.AddFile(L"F:\\KORVEL\\Vimbrel.exe");
     };
   }
 
@@ -83,8 +83,8 @@ TEST_F(Machine, NoImageShowsTheMessageAndEndsWithoutWritingAnything) {
   os.AddFolder(L"C:\\Games\\sub");
   os.AddFile(L"C:\\Games\\sub\\a.iso");
   EXPECT_EQ(Create(), 0);
-  EXPECT_EQ(os.events, (Events{L"message [Tolvex] Не найдены ISO-образы в папке с программой!",
-                               L"exit 0"}));
+  EXPECT_EQ(os.events,
+            (Events{L"message [Tolvex] Не найдены ISO-образы в папке с программой!", L"exit 0"}));
   EXPECT_TRUE(form.items.empty());
 }
 
@@ -92,10 +92,11 @@ TEST_F(Machine, TwoImagesPrepareTheWorkFolderAndWait) {
   os.AddFile(L"C:\\Games\\b.iso");
   os.AddFile(L"C:\\Games\\a.iso");
   EXPECT_EQ(Create(), -1);
-  Events expected{L"shell cmd.exe /d /c rd \"C:\\T\\KORVEL\\TOLVEX\" /s /q",
-                  L"mkdir C:\\T\\KORVEL", L"mkdir protected C:\\T\\KORVEL\\TOLVEX",
-                  L"mkdir C:\\T\\KORVEL\\TOLVEX\\x86", L"mkdir C:\\T\\KORVEL\\TOLVEX\\x64"};
-  for (const auto& item : payload::kItems) expected.push_back(std::wstring(L"create C:\\T") + item.target);
+  Events expected{L"shell cmd.exe /d /c rd \"C:\\T\\KORVEL\\TOLVEX\" /s /q", L"mkdir C:\\T\\KORVEL",
+                  L"mkdir protected C:\\T\\KORVEL\\TOLVEX", L"mkdir C:\\T\\KORVEL\\TOLVEX\\x86",
+                  L"mkdir C:\\T\\KORVEL\\TOLVEX\\x64"};
+  for (const auto& item : payload::kItems)
+    expected.push_back(std::wstring(L"create C:\\T") + item.target);
   EXPECT_EQ(os.events, expected);
   EXPECT_EQ(form.items, (Events{L"b.iso", L"a.iso"}));
   EXPECT_EQ(form.selected, 0);
@@ -150,8 +151,9 @@ TEST_F(Machine, LayoutMeasuresTheLongestName) {
 TEST_F(Machine, OneImageRunsTheWholeSequenceWithoutShowingTheWindow) {
   os.AddFile(L"C:\\Games\\a.iso");
   EXPECT_EQ(Create(), 0);
-  EXPECT_EQ(From(L"disable"), (Events{L"disable", L"caption Подождите...", kInstall, kAttach,
-                                      L"sleep 500", L"sleep 500", kRun, L"hide", kDetach, L"exit 0"}));
+  EXPECT_EQ(From(L"disable"),
+            (Events{L"disable", L"caption Подождите...", kInstall, kAttach, L"sleep 500",
+                    L"sleep 500", kRun, L"hide", kDetach, L"exit 0"}));
   EXPECT_EQ(os.messagePumps, 3) << "the program's run is a serviced wait";
 
   EXPECT_EQ(Launch(L"cmd.exe").lpDirectory, std::nullopt);  // the deletion
@@ -170,7 +172,8 @@ TEST_F(Machine, FailingUnpackIsReportedAndSuppressesTheAutomaticStart) {
   os.resources.erase(L"IMDISKCPL86");
   EXPECT_EQ(Create(), -1);
   EXPECT_EQ(os.events.back(), L"error [Tolvex] Resource IMDISKCPL86 not found.");
-  EXPECT_EQ(os.Find(L"C:\\T\\KORVEL\\TOLVEX\\x86\\imdisk.exe"), nullptr) << "later items not written";
+  EXPECT_EQ(os.Find(L"C:\\T\\KORVEL\\TOLVEX\\x86\\imdisk.exe"), nullptr)
+      << "later items not written";
   EXPECT_EQ(form.items, Events{L"a.iso"});
   EXPECT_TRUE(form.enabled);
   EXPECT_FALSE(form.hidden);
@@ -229,11 +232,10 @@ TEST_P(FailedAttach, StopsThePollAtOnce) {
     return handle;
   };
   EXPECT_EQ(Create(), 1);
-  EXPECT_EQ(From(kAttach),
-            (Events{kAttach, kDetach,
-                    std::wstring(L"error [Tolvex] Не удалось подключить образ: ") +
-                        GetParam().reason + L"!",
-                    L"exit 1"}));
+  EXPECT_EQ(From(kAttach), (Events{kAttach, kDetach,
+                                   std::wstring(L"error [Tolvex] Не удалось подключить образ: ") +
+                                       GetParam().reason + L"!",
+                                   L"exit 1"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -275,9 +277,10 @@ TEST_F(Machine, NoFreeLetterAttachesAndRunsNothing) {
   for (wchar_t letter = L'D'; letter <= L'Z'; ++letter) os.driveTypes[{letter, L':'}] = 4;
   EXPECT_EQ(Create(), 1);
   EXPECT_EQ(Form1.EmptyDisk, L"");
-  EXPECT_EQ(From(L"disable"),
-            (Events{L"disable", L"caption Подождите...",
-                    L"error [Tolvex] Нет свободной буквы диска для подключения образа!", L"exit 1"}));
+  EXPECT_EQ(
+      From(L"disable"),
+      (Events{L"disable", L"caption Подождите...",
+              L"error [Tolvex] Нет свободной буквы диска для подключения образа!", L"exit 1"}));
 }
 
 TEST_F(Machine, SecondLineSelectedUsesTheSecondName) {

@@ -40,8 +40,8 @@ TEST(ExecAndWait, KeepsTheWindowServicedWhileTheChildRuns) {
   Win32Os os;
   CountingWindow window;
   const DWORD start = ::GetTickCount();
-  launch::ExecAndWait(os, reinterpret_cast<platform::WindowHandle>(window.hwnd), kSleeper, L"2", L"",
-                      launch::kHidden);
+  launch::ExecAndWait(os, reinterpret_cast<platform::WindowHandle>(window.hwnd), kSleeper, L"2",
+                      L"", launch::kHidden);
   const DWORD elapsed = ::GetTickCount() - start;
   EXPECT_GE(elapsed, 1900u) << "returned before the child ended";
   EXPECT_LT(elapsed, 10000u);

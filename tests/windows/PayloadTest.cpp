@@ -40,8 +40,8 @@ struct BuiltProgram : testing::Test {
     return data.ftLastWriteTime;
   }
   static void AgeFile(const std::wstring& path) {
-    const HANDLE file = ::CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
-                                      OPEN_EXISTING, 0, nullptr);
+    const HANDLE file =
+        ::CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     const FILETIME old{0, 0x01D00000};
     ::SetFileTime(file, nullptr, nullptr, &old);
     ::CloseHandle(file);
@@ -117,7 +117,7 @@ TEST_F(BuiltProgram, ForeignFileThatCannotBeRewrittenStopsStartUp) {
   EXPECT_EQ(ErrorOfWrite(), L"Cannot create file \"" + planted + L"\". " + reason);
   ::CloseHandle(holder);
   EXPECT_EQ(ReadAll(planted), (std::vector<std::uint8_t>{'e', 'c', 'h', 'o', ' ', 'n', 'o', 't',
-                                                           ' ', 'o', 'u', 'r', 's'}));
+                                                         ' ', 'o', 'u', 'r', 's'}));
 }
 
 TEST_F(BuiltProgram, MissingFolderShowsAsCannotCreateFile) {
@@ -132,10 +132,10 @@ TEST_F(BuiltProgram, CarriesItsVersionRecordAndManifest) {
   ASSERT_NE(manifest, nullptr);
   const std::string text(static_cast<const char*>(::LockResource(::LoadResource(module, manifest))),
                          ::SizeofResource(module, manifest));
-  for (const char* needle : {"requireAdministrator", "uiAccess=\"false\"", "PerMonitorV2", "true/pm",
-                             "Microsoft.Windows.Common-Controls", "6.0.0.0",
-                             "e2011457-1546-43c5-a5fe-008deee3d3f0",
-                             "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"}) {
+  for (const char* needle :
+       {"requireAdministrator", "uiAccess=\"false\"", "PerMonitorV2", "true/pm",
+        "Microsoft.Windows.Common-Controls", "6.0.0.0", "e2011457-1546-43c5-a5fe-008deee3d3f0",
+        "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"}) {
     EXPECT_NE(text.find(needle), std::string::npos) << needle;
   }
 
@@ -143,7 +143,8 @@ TEST_F(BuiltProgram, CarriesItsVersionRecordAndManifest) {
   DWORD ignored = 0;
   std::vector<std::uint8_t> block(::GetFileVersionInfoSizeW(exe.c_str(), &ignored));
   ASSERT_FALSE(block.empty());
-  ASSERT_TRUE(::GetFileVersionInfoW(exe.c_str(), 0, static_cast<DWORD>(block.size()), block.data()));
+  ASSERT_TRUE(
+      ::GetFileVersionInfoW(exe.c_str(), 0, static_cast<DWORD>(block.size()), block.data()));
   const auto value = [&](const wchar_t* name) {
     wchar_t* text = nullptr;
     UINT length = 0;
