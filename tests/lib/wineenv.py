@@ -212,7 +212,10 @@ class Prefix:
 
     def run(self, argv, cwd=None, env_extra=None, timeout=60, input=None, text=False,
             wine64=False) -> subprocess.CompletedProcess:
-        """Runs `wine argv...` in this prefix; stdout and stderr are captured."""
+        """Runs `wine argv...` in this prefix; stdout and stderr are captured.
+
+        The capture ends when every holder of the pipes has ended: for a
+        program that leaves a child running, use popen() instead."""
         return subprocess.run(self._command(argv, wine64), cwd=cwd, env=self.env(env_extra),
                               capture_output=True, timeout=timeout, input=input, text=text)
 
