@@ -4,7 +4,6 @@ what it must, and the forced detach."""
 import os
 import random
 import shutil
-import subprocess
 import time
 
 import pytest
