@@ -100,3 +100,4 @@ ExternalProject_Add(windows_tests
   EXCLUDE_FROM_ALL ON)
 add_dependencies(windows_tests TOLVEX)
 add_subdirectory(tests/e2e/inspector)
+add_subdirectory(tools/bench)
