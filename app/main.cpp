@@ -1,7 +1,8 @@
 // TOLVEX: attaches an ISO image from its own folder, runs the program the
 // image carries, and detaches the image when that program ends.
-#include <commctrl.h>
 #include <windows.h>
+
+#include <commctrl.h>
 
 #include "app/Unit1.h"
 #include "platform/win32/Win32Form.h"

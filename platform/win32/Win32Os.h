@@ -1,8 +1,9 @@
 // The Win32 face of platform::Os.
 #pragma once
 
-#include <shellapi.h>
 #include <windows.h>
+
+#include <shellapi.h>
 
 #include "platform/Os.h"
 
