@@ -157,6 +157,9 @@ platform::ProcessHandle TForm1::StartControlProgram(const std::wstring& paramete
                             ArchFolder(Temp(), WinArch), launch::kHidden);
 }
 
+// The detach is started and left to run: nothing waits for it.
+void TForm1::StartDetach() { launch::Child(os_, StartControlProgram(DetachParameters(EmptyDisk))); }
+
 void TForm1::Button1Click() {
   int selected = -1;
   for (int i = 0; i < window_.ItemCount(); ++i) {
@@ -178,36 +181,35 @@ void TForm1::Button1Click() {
 
   launch::ExecAndWait(os_, window_.Handle(), L"cmd.exe", InstallParameters(Temp(), imagePath()),
                       WorkFolder(Temp()), launch::kHidden);
-  const platform::ProcessHandle attach =
-      StartControlProgram(AttachParameters(imagePath(), EmptyDisk));
+  const launch::Child attach(os_, StartControlProgram(AttachParameters(imagePath(), EmptyDisk)));
 
   bool found = false;
-  for (int test = 0; test < kImageProgramTests && !found; ++test) {
+  for (int test = 0; test < kImageProgramTests; ++test) {
     found = FileExists(os_, ImageProgram(EmptyDisk));
     if (found) break;
     // A control program that has already given up will not attach anything:
     // say why now rather than after a minute of waiting.
-    const auto attachResult = attach ? os_.ExitCode(attach) : std::nullopt;
+    const auto attachResult = attach ? os_.ExitCode(attach.get()) : std::nullopt;
     if (attachResult && *attachResult != 0) {
-      StartControlProgram(DetachParameters(EmptyDisk));
+      StartDetach();
       return Fail(AttachFailureText(*attachResult));
     }
     os_.Sleep(kImageProgramPauseMs);
   }
   if (!found) {
-    StartControlProgram(DetachParameters(EmptyDisk));
+    StartDetach();
     return Fail(L"На образе не найдена программа " + ImageProgram(EmptyDisk) + L"!");
   }
 
-  const platform::ProcessHandle program =
-      launch::ExecNoWait(os_, window_.Handle(), ImageProgram(EmptyDisk), std::wstring(),
-                         std::wstring(), launch::kShown);
+  const launch::Child program(
+      os_, launch::ExecNoWait(os_, window_.Handle(), ImageProgram(EmptyDisk), std::wstring(),
+                              std::wstring(), launch::kShown));
   if (!program) {
-    StartControlProgram(DetachParameters(EmptyDisk));
+    StartDetach();
     return Fail(L"Не удалось запустить программу " + ImageProgram(EmptyDisk) + L"!");
   }
   window_.Hide();
-  launch::WaitServiced(os_, program);
+  launch::WaitServiced(os_, program.get());
   // Many image programs are starters that hand over to the real program and
   // exit: the image stays attached while anything still runs from it.
   while (os_.AnyProcessRunsFrom(EmptyDisk + L"\\")) {
@@ -215,7 +217,7 @@ void TForm1::Button1Click() {
     os_.Sleep(kDiscInUsePollMs);
   }
 
-  StartControlProgram(DetachParameters(EmptyDisk));
+  StartDetach();
   os_.ExitProcess(0);
 }
 

@@ -65,7 +65,9 @@ class TForm1 {
   void FillAndLayOut(const std::vector<std::wstring>& names);
   // Tells the user why the launch cannot go on and ends the process.
   void Fail(const std::wstring& message);
+  // Starts imdisk.exe from the payload folder for this system, hidden.
   platform::ProcessHandle StartControlProgram(const std::wstring& parameters);
+  void StartDetach();
   std::wstring Temp() { return os_.GetEnv(L"temp"); }
 
   platform::Os& os_;

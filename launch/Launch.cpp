@@ -77,10 +77,8 @@ void WaitServiced(platform::Os& os, platform::ProcessHandle process) {
 
 void ExecAndWait(platform::Os& os, platform::WindowHandle owner, const std::wstring& program,
                  const std::wstring& parameters, const std::wstring& folder, int show) {
-  const platform::ProcessHandle process = ExecNoWait(os, owner, program, parameters, folder, show);
-  if (!process) return;
-  WaitServiced(os, process);
-  os.CloseProcess(process);
+  const Child child(os, ExecNoWait(os, owner, program, parameters, folder, show));
+  if (child) WaitServiced(os, child.get());
 }
 
 platform::ProcessHandle ExecNoWait(platform::Os& os, platform::WindowHandle owner,

@@ -27,6 +27,23 @@ platform::ShellRequest MakeShellRequest(platform::WindowHandle owner, const std:
                                         const std::wstring& parameters, const std::wstring& folder,
                                         int show);
 
+// Owns a started child's process handle and closes it when it goes.
+class Child {
+ public:
+  Child(platform::Os& os, platform::ProcessHandle handle) : os_(os), handle_(handle) {}
+  Child(const Child&) = delete;
+  Child& operator=(const Child&) = delete;
+  ~Child() {
+    if (handle_) os_.CloseProcess(handle_);
+  }
+  platform::ProcessHandle get() const { return handle_; }
+  explicit operator bool() const { return handle_ != 0; }
+
+ private:
+  platform::Os& os_;
+  platform::ProcessHandle handle_;
+};
+
 // Waits for `process` in 50 ms slices, processing the window's messages in
 // between, until it ends or the wait itself fails; never closes the handle.
 void WaitServiced(platform::Os& os, platform::ProcessHandle process);
