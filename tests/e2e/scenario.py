@@ -10,6 +10,7 @@ through the inspector, a console program run in the same prefix.
 from __future__ import annotations
 
 import dataclasses
+import json
 import os
 import pathlib
 import shutil
@@ -124,8 +125,28 @@ class Inspector(window_inspect.Inspector):
     fixture has already put it in os.environ, which the prefix passes on.
     """
 
+    # A listing that coincides with a program's very start now and then hangs
+    # inside Wine (about one first listing in twenty), while the next one
+    # answers at once.  A listing only reads, so it is safe to repeat.
+    LIST_TIMEOUT = 20
+    LIST_ATTEMPTS = 3
+
     def __init__(self, prefix: wineenv.Prefix, exe: pathlib.Path, env=None):
         super().__init__(prefix, exe)
+
+    def windows(self) -> list[dict]:
+        for attempt in range(1, self.LIST_ATTEMPTS + 1):
+            try:
+                result = self.prefix.run([self.exe, "list"], timeout=self.LIST_TIMEOUT)
+            except subprocess.TimeoutExpired:
+                if attempt == self.LIST_ATTEMPTS:
+                    raise
+                continue
+            if result.returncode != 0:
+                raise window_inspect.InspectorError(
+                    f"inspector list: exit {result.returncode}: "
+                    f"{result.stderr.decode(errors='replace')}")
+            return json.loads(result.stdout.decode("utf-8"))
 
     def ok(self, hwnd) -> None:
         self.press_ok(hwnd)
