@@ -214,10 +214,22 @@ class Prefix:
             wine64=False) -> subprocess.CompletedProcess:
         """Runs `wine argv...` in this prefix; stdout and stderr are captured.
 
-        The capture ends when every holder of the pipes has ended: for a
-        program that leaves a child running, use popen() instead."""
-        return subprocess.run(self._command(argv, wine64), cwd=cwd, env=self.env(env_extra),
-                              capture_output=True, timeout=timeout, input=input, text=text)
+        The output goes through files, not pipes: a program the run wakes up in
+        the prefix (the service manager's driver host, say) inherits them and
+        may outlive the run, and a pipe would keep the capture waiting for it."""
+        if text and isinstance(input, str):
+            input = input.encode("utf-8")
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            done = subprocess.run(self._command(argv, wine64), cwd=cwd, env=self.env(env_extra),
+                                  stdin=None if input is not None else subprocess.DEVNULL,
+                                  stdout=out, stderr=err, timeout=timeout, input=input)
+            out.seek(0)
+            err.seek(0)
+            stdout, stderr = out.read(), err.read()
+        if text:  # as subprocess's text mode reads it: universal line ends
+            stdout, stderr = (b.decode("utf-8", "replace").replace("\r\n", "\n").replace("\r", "\n")
+                              for b in (stdout, stderr))
+        return subprocess.CompletedProcess(done.args, done.returncode, stdout, stderr)
 
     def popen(self, argv, cwd=None, env_extra=None, wine64=False, **kwargs) -> subprocess.Popen:
         kwargs.setdefault("stdin", subprocess.DEVNULL)
