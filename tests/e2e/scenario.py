@@ -18,7 +18,7 @@ import subprocess
 import threading
 import time
 
-import window_inspect
+import window_query
 from lib import wineenv
 
 # What TOLVEX shows, as its users read it.
@@ -118,7 +118,7 @@ def same_path(a: str, b: str) -> bool:
 # --- Windows, through the inspector -------------------------------------------
 
 
-class Inspector(window_inspect.Inspector):
+class Inspector(window_query.Inspector):
     """The shared inspector, under the names these scenarios use.
 
     `env` is accepted for callers that pass the display along; the display
@@ -143,7 +143,7 @@ class Inspector(window_inspect.Inspector):
                     raise
                 continue
             if result.returncode != 0:
-                raise window_inspect.InspectorError(
+                raise window_query.InspectorError(
                     f"inspector list: exit {result.returncode}: "
                     f"{result.stderr.decode(errors='replace')}")
             return json.loads(result.stdout.decode("utf-8"))

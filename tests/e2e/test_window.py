@@ -17,7 +17,7 @@ import subprocess
 import pytest
 
 from lib import wineenv
-from window_inspect import FORM_CLASS, MESSAGE_BOX_CLASS, Inspector, child
+from window_query import FORM_CLASS, MESSAGE_BOX_CLASS, Inspector, child
 
 SCREENSHOTS = wineenv.build_dir() / "screenshots"
 
