@@ -9,8 +9,10 @@ through the inspector, a console program run in the same prefix.
 
 from __future__ import annotations
 
+import contextlib
 import dataclasses
 import json
+import re
 import os
 import pathlib
 import shutil
@@ -398,3 +400,21 @@ class Launcher:
             detached = any(c.args == f"-D -m {drive}" for c in self.imdisk_calls())
             return detached and self.prefix.letter_target(drive[0]) is None
         return bool(wineenv.wait_for(gone, timeout=timeout, interval=0.2))
+
+
+@contextlib.contextmanager
+def fresh_launcher(kind: str, test_name: str, display_env: dict[str, str], arch: str = "win64",
+                   folder: str = "Games", exe: pathlib.Path | None = None):
+    """A Launcher in a prefix of its own, named after the test; the prefix is
+    ended and removed afterwards (kept when TOLVEX_E2E_KEEP is set)."""
+    missing = wineenv.missing_components()
+    if missing:
+        raise AssertionError("not built (make windows): " + ", ".join(missing))
+    name = f"e2e-{kind}-" + re.sub(r"[^A-Za-z0-9]+", "-", test_name).strip("-")[:60]
+    prefix = wineenv.Prefix(name, arch)
+    try:
+        yield Launcher(prefix, display_env, folder=folder, exe=exe)
+    finally:
+        prefix.kill()
+        if not os.environ.get("TOLVEX_E2E_KEEP"):
+            shutil.rmtree(prefix.path, ignore_errors=True)

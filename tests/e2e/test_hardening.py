@@ -4,40 +4,26 @@ failed, and will not write into a work folder that leads somewhere else."""
 
 from __future__ import annotations
 
-import os
-import re
-import shutil
 import time
 
 import pytest
 
 import scenario
 from lib import wineenv
-from scenario import Launcher
 
 SECONDS = 3  # how long the program a starter hands over to runs
 
 
 @pytest.fixture
-def launcher(request, display):
-    missing = [str(p) for p in (scenario.tolvex_exe(), scenario.inspector_exe())
-               if not p.is_file()]
-    missing += wineenv.missing_components()
-    if missing:
-        pytest.fail("not built (make windows): " + ", ".join(missing))
-    name = "e2e-hardening-" + re.sub(r"[^A-Za-z0-9]+", "-", request.node.name).strip("-")[:50]
-    prefix = wineenv.Prefix(name, "win64")
-    try:
-        yield Launcher(prefix, display.env())
-    finally:
-        prefix.kill()
-        if not os.environ.get("TOLVEX_E2E_KEEP"):
-            shutil.rmtree(prefix.path, ignore_errors=True)
+def launcher(request, display, tolvex_exe, inspector_exe):
+    with scenario.fresh_launcher("hardening", request.node.name, display.env(),
+                                 exe=tolvex_exe) as launcher:
+        yield launcher
 
 
 @pytest.fixture
-def inspector(launcher, display):
-    return scenario.Inspector(launcher.prefix, scenario.inspector_exe(), display.env())
+def inspector(launcher, inspector_exe):
+    return scenario.Inspector(launcher.prefix, inspector_exe)
 
 
 def press_ok_on_box(inspector, timeout: float = 30) -> str:

@@ -10,7 +10,6 @@ from __future__ import annotations
 
 import hashlib
 import os
-import re
 import shutil
 import time
 
@@ -18,7 +17,7 @@ import pytest
 
 import scenario
 from lib import wineenv
-from scenario import Launcher, WindowWatch, child, same_path
+from scenario import WindowWatch, child, same_path
 
 ARCHES = pytest.mark.parametrize("arch", ["win64", "win32"])
 
@@ -40,17 +39,9 @@ def folder():
 
 @pytest.fixture
 def launcher(request, display, tolvex_exe, inspector_exe, arch, folder):
-    missing = wineenv.missing_components()
-    if missing:
-        pytest.fail("not built (make windows): " + ", ".join(missing), pytrace=False)
-    name = "e2e-launch-" + re.sub(r"[^A-Za-z0-9]+", "-", request.node.name).strip("-")[:60]
-    prefix = wineenv.Prefix(name, arch)
-    try:
-        yield Launcher(prefix, display.env(), folder=folder, exe=tolvex_exe)
-    finally:
-        prefix.kill()
-        if not os.environ.get("TOLVEX_E2E_KEEP"):
-            shutil.rmtree(prefix.path, ignore_errors=True)
+    with scenario.fresh_launcher("launch", request.node.name, display.env(), arch, folder,
+                                 exe=tolvex_exe) as launcher:
+        yield launcher
 
 
 @pytest.fixture
