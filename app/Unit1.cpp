@@ -24,16 +24,6 @@ wchar_t ToLower(wchar_t c) {
   return c;
 }
 
-bool FileExists(platform::Os& os, const std::wstring& path) {
-  const auto attributes = os.FileAttributes(path);
-  return attributes && !(*attributes & platform::kAttrDirectory);
-}
-
-bool DirectoryExists(platform::Os& os, const std::wstring& path) {
-  const auto attributes = os.FileAttributes(path);
-  return attributes && (*attributes & platform::kAttrDirectory);
-}
-
 }  // namespace
 
 std::wstring ApplicationTitle(const std::wstring& moduleFileName) {
@@ -102,7 +92,7 @@ platform::Failure TForm1::FormCreate() {
   if (auto failure = ListImages(os_, launch::ProgramFolder(os_.ModuleFileName()), images)) {
     return failure;
   }
-  WinArch = DirectoryExists(os_, os_.GetEnv(L"WINDIR") + L"\\SysWOW64") ? L"64" : L"86";
+  WinArch = platform::DirectoryExists(os_, os_.GetEnv(L"WINDIR") + L"\\SysWOW64") ? L"64" : L"86";
   EmptyDisk = FindEmptyDisk(os_);
   if (images.empty()) {
     os_.ShowMessage(kNoImagesText, ApplicationTitle(os_.ModuleFileName()));
@@ -116,14 +106,14 @@ platform::Failure TForm1::FormCreate() {
   // only administrators can change it, and nothing is written or run from
   // one that somebody else prepared.
   const std::wstring work = WorkFolder(Temp());
-  if (!DirectoryExists(os_, work)) {
+  if (!platform::DirectoryExists(os_, work)) {
     payload::ForceDirectories(os_, Temp() + L"\\KORVEL");
     os_.MakeProtectedDirectory(work);
   }
   if (!os_.IsTrustedDirectory(work)) return platform::Error{UntrustedWorkFolderText(work)};
   for (const wchar_t* arch : {L"86", L"64"}) {
     const std::wstring folder = ArchFolder(Temp(), arch);
-    if (!DirectoryExists(os_, folder)) payload::ForceDirectories(os_, folder);
+    if (!platform::DirectoryExists(os_, folder)) payload::ForceDirectories(os_, folder);
   }
   if (auto failure = payload::WritePayload(os_, Temp())) return failure;
 
@@ -185,7 +175,7 @@ void TForm1::Button1Click() {
 
   bool found = false;
   for (int test = 0; test < kImageProgramTests; ++test) {
-    found = FileExists(os_, ImageProgram(EmptyDisk));
+    found = platform::FileExists(os_, ImageProgram(EmptyDisk));
     if (found) break;
     // A control program that has already given up will not attach anything:
     // say why now rather than after a minute of waiting.

@@ -11,11 +11,6 @@ constexpr int kSwHide = 0;
 constexpr int kSwShow = 5;
 constexpr std::uint32_t kWaitSliceMs = 50;
 
-bool FileExists(platform::Os& os, const std::wstring& path) {
-  const auto attributes = os.FileAttributes(path);
-  return attributes && !(*attributes & platform::kAttrDirectory);
-}
-
 }  // namespace
 
 std::wstring ProgramFolder(const std::wstring& moduleFileName) {
@@ -46,7 +41,7 @@ bool LocateProgram(platform::Os& os, const std::wstring& program) {
       program + L".exe",
   };
   for (const auto& candidate : candidates) {
-    if (FileExists(os, candidate)) return true;
+    if (platform::FileExists(os, candidate)) return true;
   }
   return false;
 }

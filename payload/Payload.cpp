@@ -6,16 +6,6 @@ namespace payload {
 
 namespace {
 
-bool IsDirectory(platform::Os& os, const std::wstring& path) {
-  const auto attributes = os.FileAttributes(path);
-  return attributes && (*attributes & platform::kAttrDirectory);
-}
-
-bool IsFile(platform::Os& os, const std::wstring& path) {
-  const auto attributes = os.FileAttributes(path);
-  return attributes && !(*attributes & platform::kAttrDirectory);
-}
-
 // Closes the file however the write ends.
 class OpenFile {
  public:
@@ -31,7 +21,7 @@ class OpenFile {
 };
 
 bool HoldsExactly(platform::Os& os, const std::wstring& path, const platform::Os::Resource& item) {
-  if (!IsFile(os, path)) return false;
+  if (!platform::FileExists(os, path)) return false;
   const auto bytes = os.ReadFile(path);
   return bytes && bytes->size() == item.size && std::equal(bytes->begin(), bytes->end(), item.data);
 }
@@ -64,7 +54,7 @@ platform::Failure ExtractResource(platform::Os& os, const std::wstring& type,
 
 bool ForceDirectories(platform::Os& os, const std::wstring& path) {
   if (path.empty()) return false;
-  if (IsDirectory(os, path)) return true;
+  if (platform::DirectoryExists(os, path)) return true;
   const auto slash = path.find_last_of(L'\\');
   // Stop at a drive ("C:") or at the top of a relative path.
   if (slash != std::wstring::npos && slash > 0) {

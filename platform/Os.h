@@ -116,6 +116,18 @@ class Os {
   [[noreturn]] virtual void ExitProcess(unsigned code) = 0;
 };
 
+// An entry exists at `path` and is not a directory.
+inline bool FileExists(Os& os, const std::wstring& path) {
+  const auto attributes = os.FileAttributes(path);
+  return attributes && !(*attributes & kAttrDirectory);
+}
+
+// An entry exists at `path` and is a directory.
+inline bool DirectoryExists(Os& os, const std::wstring& path) {
+  const auto attributes = os.FileAttributes(path);
+  return attributes && (*attributes & kAttrDirectory);
+}
+
 // The controls of the one window, as the logic sees them.  Coordinates are
 // the window's own pixels, already scaled to the display.
 enum class Control { Form, Label1, ListBox1, Button1 };

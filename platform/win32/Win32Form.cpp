@@ -146,8 +146,10 @@ LRESULT Win32Form::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_COMMAND: {
       const HWND from = reinterpret_cast<HWND>(lParam);
-      if (from == button_ && HIWORD(wParam) == BN_CLICKED) Fire(onButton1Click);
-      if (from == list_ && HIWORD(wParam) == LBN_DBLCLK) Fire(onListBox1DblClick);
+      if (from == button_ && HIWORD(wParam) == BN_CLICKED && onButton1Click) onButton1Click();
+      if (from == list_ && HIWORD(wParam) == LBN_DBLCLK && onListBox1DblClick) {
+        onListBox1DblClick();
+      }
       return 0;
     }
     case WM_CTLCOLORSTATIC:
@@ -160,10 +162,6 @@ LRESULT Win32Form::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     default:
       return ::DefWindowProcW(hwnd_, message, wParam, lParam);
   }
-}
-
-void Win32Form::Fire(const std::function<void()>& handler) {
-  if (handler) handler();
 }
 
 HWND Win32Form::Window(Control control) const {

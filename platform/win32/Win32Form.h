@@ -48,7 +48,6 @@ class Win32Form : public FormWindow {
  private:
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
-  void Fire(const std::function<void()>& handler);
   HWND Window(Control control) const;
   int Scale(int value) const { return ::MulDiv(value, dpi_, 96); }
   HWND CreateChild(const wchar_t* className, const wchar_t* text, DWORD style, DWORD exStyle,
