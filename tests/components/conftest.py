@@ -30,15 +30,8 @@ def components():
 @pytest.fixture(scope="session", autouse=True)
 def display():
     """Every prefix gets a display: Wine's desktop starts with the prefix."""
-    screen = wineenv.Display()
-    saved = os.environ.get("DISPLAY")
-    os.environ["DISPLAY"] = screen.name
-    yield screen
-    if saved is None:
-        os.environ.pop("DISPLAY", None)
-    else:
-        os.environ["DISPLAY"] = saved
-    screen.stop()
+    with wineenv.display_session() as screen:
+        yield screen
 
 
 def prefix_name(request, arch: str) -> str:

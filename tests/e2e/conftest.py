@@ -25,15 +25,8 @@ def display():
     prefix with no desktop that later programs' windows appear on (the
     inspector then finds none).  So DISPLAY is set before any prefix is made.
     """
-    screen = wineenv.Display()
-    before = os.environ.get("DISPLAY")
-    os.environ.update(screen.env())
-    yield screen
-    if before is None:
-        os.environ.pop("DISPLAY", None)
-    else:
-        os.environ["DISPLAY"] = before
-    screen.stop()
+    with wineenv.display_session() as screen:
+        yield screen
 
 
 def _built(env_name: str, default: pathlib.Path, what: str) -> pathlib.Path:
@@ -59,3 +52,11 @@ def inspector_exe(tolvex_exe) -> pathlib.Path:
     if not (exe.parent / "inspector_hook.dll").is_file():
         pytest.fail(f"inspector_hook.dll is missing beside {exe}", pytrace=False)
     return exe
+
+
+@pytest.fixture
+def inspector(launcher, inspector_exe):
+    """The inspector in the prefix of the module's `launcher`."""
+    import scenario
+
+    return scenario.Inspector(launcher.prefix, inspector_exe)

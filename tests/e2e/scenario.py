@@ -191,6 +191,14 @@ def message_box(windows: list[dict]) -> dict | None:
     return None
 
 
+def wait_for_box(inspector: Inspector, timeout: float = 60, interval: float = 0.5) -> dict:
+    """TOLVEX's message or error box, once it is up."""
+    box = wineenv.wait_for(lambda: message_box(inspector.windows()), timeout=timeout,
+                           interval=interval)
+    assert box, "TOLVEX showed no message box"
+    return box
+
+
 def box_text(box: dict) -> str:
     """The message of a box: the longest static text in it."""
     texts = [c.get("text", "") for c in box.get("children", [])

@@ -21,15 +21,8 @@ def launcher(request, display, tolvex_exe, inspector_exe):
         yield launcher
 
 
-@pytest.fixture
-def inspector(launcher, inspector_exe):
-    return scenario.Inspector(launcher.prefix, inspector_exe)
-
-
 def press_ok_on_box(inspector, timeout: float = 30) -> str:
-    box = wineenv.wait_for(lambda: scenario.message_box(inspector.windows()),
-                           timeout=timeout, interval=0.3)
-    assert box, "TOLVEX showed no message box"
+    box = scenario.wait_for_box(inspector, timeout=timeout, interval=0.3)
     text = scenario.box_text(box)
     inspector.ok(box["hwnd"])
     return text

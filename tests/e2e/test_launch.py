@@ -44,18 +44,6 @@ def launcher(request, display, tolvex_exe, inspector_exe, arch, folder):
         yield launcher
 
 
-@pytest.fixture
-def inspector(launcher, inspector_exe):
-    return scenario.Inspector(launcher.prefix, inspector_exe)
-
-
-def wait_for_box(inspector, timeout: float = 60) -> dict:
-    box = wineenv.wait_for(lambda: scenario.message_box(inspector.windows()),
-                           timeout=timeout, interval=0.5)
-    assert box, "TOLVEX showed no message box"
-    return box
-
-
 def shown_form(inspector) -> dict | None:
     form = scenario.form_of(inspector.windows())
     return form if form and form["visible"] else None
@@ -180,7 +168,7 @@ def test_no_free_letter_stops_before_anything_runs(launcher, inspector):
     launcher.plant_decoy(launcher.prefix.drive_c)
     launcher.start()
 
-    box = wait_for_box(inspector)
+    box = scenario.wait_for_box(inspector)
     assert scenario.box_text(box) == scenario.NO_FREE_LETTER_TEXT
     assert launcher.running(), "TOLVEX must wait for the box to be closed"
     inspector.ok(box["hwnd"])
@@ -204,7 +192,7 @@ def test_image_without_its_program(launcher, inspector):
     # 121 tests half a second apart.
     assert 55 < waited < 90
 
-    box = wait_for_box(inspector)
+    box = scenario.wait_for_box(inspector)
     assert scenario.box_text(box) == scenario.program_missing_text(drive)
     inspector.ok(box["hwnd"])
     assert launcher.wait(timeout=30) == 1
@@ -216,7 +204,7 @@ def test_image_without_its_program(launcher, inspector):
 
 def test_no_images_is_a_message_and_nothing_else(launcher, inspector):
     launcher.start()
-    box = wait_for_box(inspector)
+    box = scenario.wait_for_box(inspector)
     assert scenario.box_text(box) == scenario.NO_IMAGES_TEXT
     inspector.ok(box["hwnd"])
     assert launcher.wait(timeout=30) == 0

@@ -338,6 +338,26 @@ class Display:
             self.process = None
 
 
+@contextlib.contextmanager
+def display_session():
+    """A Display, set as DISPLAY for everything started while it lasts.
+
+    A prefix's desktop keeps the environment its first program had: one that
+    starts without DISPLAY never shows windows (nor delivers their timers), so
+    DISPLAY must be set before any prefix is made."""
+    screen = Display()
+    saved = os.environ.get("DISPLAY")
+    os.environ.update(screen.env())
+    try:
+        yield screen
+    finally:
+        if saved is None:
+            os.environ.pop("DISPLAY", None)
+        else:
+            os.environ["DISPLAY"] = saved
+        screen.stop()
+
+
 def wait_for(predicate, timeout: float = 20.0, interval: float = 0.1):
     """Polls `predicate` until it returns something true; returns that, or
     the last false answer once `timeout` seconds have passed."""
